@@ -22,6 +22,8 @@ Text fromUtf8(std::string_view utf8);
 std::string toUtf8(std::string_view local);
 
 // Shorthand for the program's own fixed texts, which the sources hold in UTF-8.
-inline Text local(std::string_view utf8) { return fromUtf8(utf8); }
+inline Text local(std::string_view utf8) {
+    return fromUtf8(utf8);
+}
 
 } // namespace lilan

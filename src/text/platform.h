@@ -23,7 +23,9 @@ Platform& platform();
 // Installs `p` (not owned) and returns the one it replaced; nullptr restores the silent one.
 Platform* installPlatform(Platform* p);
 
-inline void processEvents() { platform().processEvents(); }
+inline void processEvents() {
+    platform().processEvents();
+}
 
 // The title of message boxes that have none of their own.
 const Text& infoTitle();

@@ -17,7 +17,9 @@ namespace lilan {
 using Text = std::string;
 using TextList = std::vector<Text>;
 
-inline bool isLeadByte(unsigned char c) { return c >= 0x80; }
+inline bool isLeadByte(unsigned char c) {
+    return c >= 0x80;
+}
 
 // "find last" searches the whole text when given this position.
 constexpr long kWholeText = LONG_MAX;
@@ -35,8 +37,8 @@ Text mid(std::string_view text, long position, long count = LONG_MAX);
 
 // Replaces matches left to right without overlap, from `from`, at most `times` times
 // (negative: all). An empty needle changes nothing.
-Text replaceText(std::string_view text, std::string_view needle, std::string_view replacement,
-                 long from = 1, long times = -1, bool caseSensitive = true);
+Text replaceText(std::string_view text, std::string_view needle, std::string_view replacement, long from = 1,
+                 long times = -1, bool caseSensitive = true);
 
 // The pieces before every separator, empty ones included, then the rest only when it is
 // not empty. The empty text gives no pieces.
