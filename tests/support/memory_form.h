@@ -13,8 +13,12 @@
 namespace lilan::testing {
 
 // Local text from a UTF-8 literal: the tests write Chinese texts in UTF-8.
-inline Text gb(std::string_view utf8) { return fromUtf8(utf8); }
-inline std::string u8(std::string_view local) { return toUtf8(local); }
+inline Text gb(std::string_view utf8) {
+    return fromUtf8(utf8);
+}
+inline std::string u8(std::string_view local) {
+    return toUtf8(local);
+}
 
 class MemoryForm : public Form {
 public:
