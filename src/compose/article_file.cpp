@@ -1,0 +1,98 @@
+#include "compose/article_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "compose/characters.h"
+#include "text/encoding.h"
+#include "text/platform.h"
+
+namespace lilan {
+
+namespace {
+
+constexpr size_t kCommonNameLimit = 255;
+
+// Bytes allowed in one name of the folder's file system; titles and sentences in UTF-8 reach
+// the usual 255 quickly, and some file systems allow fewer.
+size_t nameLimit(const std::string& folderUtf8) {
+    const long limit = ::pathconf(folderUtf8.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : kCommonNameLimit;
+}
+
+bool isOccupied(const std::string& pathUtf8) {
+    struct stat info {};
+    return ::lstat(pathUtf8.c_str(), &info) == 0;
+}
+
+// Writes everything or reports the first error; the file is closed either way.
+int writeAll(int fd, const Text& bytes) {
+    int error = 0;
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            break;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    // A full disk may only show when the file is closed.
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    return error;
+}
+
+} // namespace
+
+Text fitNameComponent(const Text& name, const Text& suffix, size_t limit) {
+    const size_t suffixBytes = toUtf8(suffix).size();
+    // No shortening can help then; the full name at least shows in the failure report.
+    if (suffixBytes >= limit) return name;
+    const size_t budget = limit - suffixBytes;
+    if (toUtf8(name).size() <= budget) return name;
+    size_t used = 0;
+    size_t end = 0;
+    while (end < name.size()) {
+        const size_t length = characterLength(name, end);
+        const size_t bytes = toUtf8(std::string_view(name).substr(end, length)).size();
+        if (used + bytes > budget) break;
+        used += bytes;
+        end += length;
+    }
+    return name.substr(0, end);
+}
+
+ArticleFileOutcome writeArticleFile(const Text& folder, const Text& name, const Text& extension,
+                                    const Text& bytes) {
+    const Text directory = folder + "/";
+    const size_t limit = nameLimit(toUtf8(directory));
+    ArticleFileOutcome outcome;
+    for (long long n = 0;; ++n) {
+        const Text suffix = (n == 0 ? Text() : integerToText(n)) + "." + extension;
+        outcome.path = directory + fitNameComponent(name, suffix, limit) + suffix;
+        const std::string pathUtf8 = toUtf8(outcome.path);
+        if (!isOccupied(pathUtf8)) {
+            // Exclusive creation: a file that appeared since the test is still not overwritten.
+            const int fd = ::open(pathUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                outcome.error = writeAll(fd, bytes);
+                if (outcome.error != 0) ::unlink(pathUtf8.c_str());
+                outcome.written = outcome.error == 0;
+                return outcome;
+            }
+            if (errno != EEXIST) {
+                outcome.error = errno;
+                return outcome;
+            }
+        }
+        processEvents();
+    }
+}
+
+} // namespace lilan
