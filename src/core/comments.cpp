@@ -26,16 +26,19 @@ Text probeNewsPage(WebClient& web, const Text& line, bool bareThreadId, Text& cu
 
 bool readCommentPage(WebClient& web, const Text& threadId, Text& lastCommentId, CommentList& comments,
                      long minimumLength) {
+    const Text body = web.visit(Text(CommentServiceBase) + "article/" + threadId +
+                                "/comment?commentid=" + lastCommentId + "&reqnum=20&source=1");
+    return parseCommentPage(body, lastCommentId, comments, minimumLength);
+}
+
+bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength) {
     static const Text recordPattern = restoreQuotes(
         "{''id'':''(\\d+)''.*?''content'':''(.*?)''.*?''nick'':''(.*?)''.*?''region'':''(.*?)''.*?''}");
     static const Text mars = local("火星");
 
     RegexObject regex;
-    const Text body = web.visit(Text(CommentServiceBase) + "article/" + threadId +
-                                "/comment?commentid=" + lastCommentId + "&reqnum=20&source=1");
-    const Text text = unescapeResponse(body);
     regex.setPattern(recordPattern);
-    const int n = regex.execute(text);
+    const int n = regex.execute(unescapeResponse(body));
     for (int i = 1; i <= n; ++i) {
         lastCommentId = regex.subMatchText(i, 1);
         CommentRecord record{regex.subMatchText(i, 3), regex.subMatchText(i, 4), regex.subMatchText(i, 2)};

@@ -17,6 +17,9 @@ Text probeNewsPage(WebClient& web, const Text& line, bool bareThreadId, Text& cu
 bool readCommentPage(WebClient& web, const Text& threadId, Text& lastCommentId, CommentList& comments,
                      long minimumLength);
 
+// The same for a response already fetched.
+bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength);
+
 // Decodes the escapes of a comment-service response: string-literal escapes, then %uXXXX
 // and %XX, then back to local text. A body that would break a string literal gives "".
 Text unescapeResponse(const Text& response);

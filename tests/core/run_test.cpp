@@ -7,6 +7,7 @@
 #include <map>
 
 #include "core/collection_run.h"
+#include "core/comments.h"
 #include "support/fixture_site.h"
 #include "support/memory_form.h"
 #include "web/web_client.h"
@@ -243,6 +244,40 @@ TEST_F(CollectionRunTest, MissingAddressListIsAnEmptyRun) {
     run();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(u8(platform.messages[0].text).rfind("采集完成！共生成 0 篇文章！耗费 ", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProbeNewsPage, TitlesAndThreadIds) {
+    FixtureSite site;
+    ScopedProxy proxy(site);
+    WebClient web(std::chrono::seconds(5));
+    struct Case {
+        std::string path, html, expectedTitle, expectedId;
+    } cases[] = {
+        {"/p1.htm", "<TITLE>头条_新闻_腾讯网</TITLE> cmt_id = 11;", "头条", "11"},
+        {"/p2.htm", "<title>讨论_评论_腾讯网</title> cmt_id = 12;", "讨论", "12"},
+        {"/p3.htm", "<title>专题_腾讯网</title> cmt_id =  13 ;", "专题", "13"},
+        {"/p4.htm", "<title>其他_标题</title>", "其他_标题", ""},
+        {"/p5.htm", "<div vid=\" 555 \"></div> cmt_id = 123;", "", "555"},
+        {"/p6.htm", "<div vid=\"\"></div> cmt_id = 123;", "", "123"},
+    };
+    for (const auto& c : cases) {
+        site.setPage(c.path, gb(c.html), "text/html", 200, "news.qq.com");
+        Text title = "old";
+        EXPECT_EQ(u8(probeNewsPage(web, gb("http://news.qq.com" + c.path), false, title)), c.expectedId)
+            << c.path;
+        EXPECT_EQ(u8(title), c.expectedTitle) << c.path;
+    }
+    // A bare id is its own thread id even when the service does not answer.
+    site.setPage("/777", "", "text/html", 500, "coral.qq.com");
+    Text title = "old";
+    EXPECT_EQ(probeNewsPage(web, "777", true, title), "777");
+    EXPECT_EQ(title, "");
+    const auto requests = site.requests();
+    EXPECT_EQ(requests.back().target, "http://coral.qq.com/777");
 }
 
 } // namespace
