@@ -11,12 +11,12 @@ namespace lilan {
 
 struct FetchRequest {
     Text address;
-    Text method;        // empty: GET
-    Text proxy;         // empty or blank: none
+    Text method; // empty: GET
+    Text proxy;  // empty or blank: none
     Text userName;
     Text password;
-    Text extraHeaders;  // complete lines, each ending in CR LF
-    Text body;          // POST only
+    Text extraHeaders;        // complete lines, each ending in CR LF
+    Text body;                // POST only
     int timeLimitSeconds = 0; // 0: the client's default (90 s in the program)
 };
 
@@ -29,7 +29,11 @@ public:
     std::string fetchBytes(const FetchRequest& request, Text* headers = nullptr);
     // The body up to its first zero byte, unconverted.
     Text fetchText(const FetchRequest& request, Text* headers = nullptr);
-    Text fetchText(const Text& address) { return fetchText(FetchRequest{address}); }
+    Text fetchText(const Text& address) {
+        FetchRequest request;
+        request.address = address;
+        return fetchText(request);
+    }
 
 private:
     std::chrono::milliseconds defaultLimit_;

@@ -11,15 +11,15 @@
 namespace lilan {
 
 struct VisitOptions {
-    Text bodyText;                 // makes the request a POST when not empty
-    int charsetCode = 0;           // -2 response text, -1 raw bytes, else decodeResponse's code
-    int timeout = 0;               // seconds; see WebClient::visit
-    std::optional<Text> proxy;     // not given / "-1": untouched; "IE": the environment's proxy
+    Text bodyText;             // makes the request a POST when not empty
+    int charsetCode = 0;       // -2 response text, -1 raw bytes, else decodeResponse's code
+    int timeout = 0;           // seconds; see WebClient::visit
+    std::optional<Text> proxy; // not given / "-1": untouched; "IE": the environment's proxy
     bool synchronous = false;
-    std::string bodyBytes;         // preferred over bodyText
-    Text referer;                  // empty: the address itself
-    Text* cookie = nullptr;        // in/out; "-1" sends an empty Cookie header
-    bool keepCookies = false;      // keptCookie := this response's cookies
+    std::string bodyBytes;    // preferred over bodyText
+    Text referer;             // empty: the address itself
+    Text* cookie = nullptr;   // in/out; "-1" sends an empty Cookie header
+    bool keepCookies = false; // keptCookie := this response's cookies
 };
 
 class WebClient {
