@@ -1,6 +1,7 @@
 #include "core/comments.h"
 
 #include "text/encoding.h"
+#include "text/gb18030.h"
 #include "text/platform.h"
 #include "text/regex.h"
 #include "web/hosts.h"
@@ -51,76 +52,7 @@ bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& commen
 
 namespace {
 
-// UTF-8 (valid, as produced by the lenient conversion) to UTF-16 code units.
-std::u16string utf8ToUtf16(const std::string& s) {
-    std::u16string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = s[i];
-        char32_t cp;
-        size_t len;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if ((c >> 5) == 6) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if ((c >> 4) == 14) {
-            cp = c & 0x0F;
-            len = 3;
-        } else {
-            cp = c & 0x07;
-            len = 4;
-        }
-        for (size_t k = 1; k < len && i + k < s.size(); ++k)
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        i += len;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// UTF-16 to UTF-8; a lone surrogate cannot be written in the local code page and becomes "?".
-std::string utf16ToUtf8(const std::u16string& s) {
-    std::string out;
-    out.reserve(s.size() * 2);
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char16_t u = s[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            out += '?';
-        } else {
-            appendUtf8(out, u);
-        }
-    }
-    return out;
-}
+constexpr char16_t kRightQuote = 0x2019; // "’", the stand-in for an apostrophe
 
 int hexValue(char16_t c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -129,111 +61,198 @@ int hexValue(char16_t c) {
     return -1;
 }
 
-// Reads `s` as the body of a single-quoted script string literal. False when the literal
-// would not parse: a raw line break, or a backslash with nothing after it.
-bool readStringLiteral(const std::u16string& s, std::u16string& out) {
-    out.clear();
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char16_t c = s[i];
-        if (c == '\n' || c == '\r' || c == 0x2028 || c == 0x2029) return false;
-        if (c == '\'') return false; // would end the literal early
-        if (c != '\\') {
-            out.push_back(c);
+inline char16_t* putCodePoint(char16_t* p, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        *p++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *p++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+        *p++ = static_cast<char16_t>(cp);
+    }
+    return p;
+}
+
+// The character of the local text at `at` as the script engine sees it after the transport
+// rewrites, and its length in bytes. A CR LF reads as "{" (the caller writes the rest of
+// "{$}"), an apostrophe as "’"; an unreadable byte as "?".
+inline size_t readChar(const Text& text, size_t at, char32_t& cp) {
+    const unsigned char c = text[at];
+    if (c < 0x80) {
+        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+            cp = U'{';
+            return 2;
+        }
+        cp = c == '\'' ? kRightQuote : c;
+        return 1;
+    }
+    const int used = gb18030::decodeChar(text, at, cp);
+    if (used) return static_cast<size_t>(used);
+    cp = U'?';
+    return 1;
+}
+
+// Reads the local text as the body of a single-quoted script string literal, after the
+// transport rewrites: CR LF travels as "{$}", a leading CR is dropped, "\u" is read as "%u"
+// and an apostrophe as "’". False when the literal would not parse: a raw line break, or a
+// backslash with nothing after it.
+bool readStringLiteral(const Text& text, std::u16string& units) {
+    const size_t n = text.size();
+    units.resize(n + n / 2 + 4); // at most three units for two bytes
+    char16_t* p = units.data();
+    size_t i = (n > 0 && text[0] == '\r' && !(n > 1 && text[1] == '\n')) ? 1 : 0;
+    while (i < n) {
+        char32_t cp = 0;
+        const unsigned char c = text[i];
+        if (c >= 0x20 && c < 0x80 && c != '\\' && c != '\'') { // the common case
+            *p++ = c;
+            ++i;
             continue;
         }
-        if (++i >= s.size()) return false;
-        const char16_t e = s[i];
-        switch (e) {
-        case 'b':
-            out.push_back(u'\b');
+        size_t len = readChar(text, i, cp);
+        if (len == 2 && c == '\r') {
+            *p++ = u'{', *p++ = u'$', *p++ = u'}';
+            i += 2;
+            continue;
+        }
+        if (cp == U'\r' || cp == U'\n') return false;
+        if (cp != U'\\') {
+            p = putCodePoint(p, cp);
+            i += len;
+            continue;
+        }
+        // A backslash: "\u" is no escape but the start of a %u sequence.
+        if (++i >= n) return false;
+        if (text[i] == 'u') {
+            *p++ = u'%';
+            continue;
+        }
+        if (text[i] == '\\' && i + 1 < n && text[i + 1] == 'u') {
+            // The escaped backslash was itself the start of a "\u", read as "%u" first.
+            *p++ = u'%';
+            i += 1;
+            continue;
+        }
+        len = readChar(text, i, cp);
+        if (len == 2 && text[i] == '\r') { // an escaped "{" of "{$}"
+            *p++ = u'{', *p++ = u'$', *p++ = u'}';
+            i += 2;
+            continue;
+        }
+        i += len;
+        switch (cp) {
+        case U'b':
+            *p++ = u'\b';
             break;
-        case 'f':
-            out.push_back(u'\f');
+        case U'f':
+            *p++ = u'\f';
             break;
-        case 'n':
-            out.push_back(u'\n');
+        case U'n':
+            *p++ = u'\n';
             break;
-        case 'r':
-            out.push_back(u'\r');
+        case U'r':
+            *p++ = u'\r';
             break;
-        case 't':
-            out.push_back(u'\t');
+        case U't':
+            *p++ = u'\t';
             break;
-        case 'v':
-            out.push_back(u'\v');
+        case U'v':
+            *p++ = u'\v';
             break;
-        case '\n':
-        case '\r':
-        case 0x2028:
-        case 0x2029:
+        case U'\r':
+        case U'\n':
             return false;
-        case 'x':
-            if (i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
-                out.push_back(static_cast<char16_t>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+        case U'x':
+            if (i + 1 < n && hexValue(text[i]) >= 0 && hexValue(text[i + 1]) >= 0) {
+                *p++ = static_cast<char16_t>(hexValue(text[i]) * 16 + hexValue(text[i + 1]));
                 i += 2;
             } else {
-                out.push_back(u'x');
+                *p++ = u'x';
             }
             break;
         default:
-            if (e >= '0' && e <= '7') {
+            if (cp >= U'0' && cp <= U'7') {
                 // Up to three octal digits, as long as the value stays within a byte.
-                int value = e - '0';
-                const size_t maxDigits = e <= '3' ? 3 : 2;
-                size_t used = 1;
-                while (used < maxDigits && i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7') {
-                    value = value * 8 + (s[++i] - '0');
-                    ++used;
-                }
-                out.push_back(static_cast<char16_t>(value));
+                int value = static_cast<int>(cp - U'0');
+                const int maxDigits = cp <= U'3' ? 3 : 2;
+                for (int used = 1; used < maxDigits && i < n && text[i] >= '0' && text[i] <= '7'; ++used)
+                    value = value * 8 + (text[i++] - '0');
+                *p++ = static_cast<char16_t>(value);
             } else {
-                out.push_back(e); // any other escaped character stands for itself
+                p = putCodePoint(p, cp); // any other escaped character stands for itself
             }
         }
     }
+    units.resize(static_cast<size_t>(p - units.data()));
     return true;
 }
 
-// The script engine's unescape(): %uXXXX and %XX, other "%" signs kept.
-std::u16string unescapePercent(const std::u16string& s) {
-    std::u16string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%') {
-            if (i + 5 < s.size() && s[i + 1] == 'u' && hexValue(s[i + 2]) >= 0 && hexValue(s[i + 3]) >= 0 &&
-                hexValue(s[i + 4]) >= 0 && hexValue(s[i + 5]) >= 0) {
-                out.push_back(static_cast<char16_t>((hexValue(s[i + 2]) << 12) | (hexValue(s[i + 3]) << 8) |
-                                                    (hexValue(s[i + 4]) << 4) | hexValue(s[i + 5])));
+// The script engine's unescape(), in place: %uXXXX and %XX, other "%" signs kept.
+void unescapePercent(std::u16string& s) {
+    char16_t* d = s.data();
+    const size_t n = s.size();
+    size_t w = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (d[i] == u'%') {
+            if (i + 5 < n && d[i + 1] == u'u' && hexValue(d[i + 2]) >= 0 && hexValue(d[i + 3]) >= 0 &&
+                hexValue(d[i + 4]) >= 0 && hexValue(d[i + 5]) >= 0) {
+                d[w++] = static_cast<char16_t>((hexValue(d[i + 2]) << 12) | (hexValue(d[i + 3]) << 8) |
+                                               (hexValue(d[i + 4]) << 4) | hexValue(d[i + 5]));
                 i += 5;
                 continue;
             }
-            if (i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
-                out.push_back(static_cast<char16_t>((hexValue(s[i + 1]) << 4) | hexValue(s[i + 2])));
+            if (i + 2 < n && hexValue(d[i + 1]) >= 0 && hexValue(d[i + 2]) >= 0) {
+                d[w++] = static_cast<char16_t>((hexValue(d[i + 1]) << 4) | hexValue(d[i + 2]));
                 i += 2;
                 continue;
             }
         }
-        out.push_back(s[i]);
+        d[w++] = d[i];
     }
+    s.resize(w);
+}
+
+// Back to local text, undoing the transport rewrites: "’" becomes an apostrophe and "{$}"
+// a CR LF. A lone surrogate cannot be written and becomes "?".
+Text toLocalText(const std::u16string& s) {
+    const size_t n = s.size();
+    Text out(n * 4 + 4, '\0'); // four bytes are the most one unit can need
+    char* p = out.data();
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t u = s[i];
+        if (u < 0x80) {
+            if (u == u'{' && i + 2 < n && s[i + 1] == u'$' && s[i + 2] == u'}') {
+                *p++ = '\r', *p++ = '\n';
+                i += 2;
+            } else {
+                *p++ = static_cast<char>(u);
+            }
+            continue;
+        }
+        char32_t cp = u;
+        if (u == kRightQuote) {
+            *p++ = '\'';
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (s[++i] - 0xDC00);
+        char* next = gb18030::writeChar(p, cp);
+        if (next) {
+            p = next;
+        } else {
+            *p++ = '?';
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
     return out;
 }
 
 } // namespace
 
 Text unescapeResponse(const Text& response) {
-    static const Text rightQuote = local("’");
-    Text text = replaceText(response, "\r\n", "{$}");
-    if (!text.empty() && text[0] == '\r') text.erase(0, 1);
-    if (findText(text, "\\u") > 0) text = replaceText(text, "\\u", "%u");
-    text = replaceText(text, "'", rightQuote);
-
-    std::u16string literal;
-    if (!readStringLiteral(utf8ToUtf16(toUtf8(text)), literal)) return {};
-    Text decoded = fromUtf8(utf16ToUtf8(unescapePercent(literal)));
-
-    decoded = replaceText(decoded, rightQuote, "'");
-    return replaceText(decoded, "{$}", "\r\n");
+    std::u16string units;
+    if (!readStringLiteral(response, units)) return {};
+    unescapePercent(units);
+    return toLocalText(units);
 }
 
 void shuffleCommentFields(CommentList& comments, DrawPool& pool) {

@@ -1,11 +1,15 @@
 #include "text/encoding.h"
 
+#include <cstring>
+
+#include "text/gb18030.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
-#include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace lilan {
 namespace {
@@ -68,16 +72,39 @@ private:
 };
 
 Converter& converter(const char* from, const char* to) {
-    thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Converter>> cache;
-    auto& slot = cache[{from, to}];
-    if (!slot) slot = std::make_unique<Converter>(from, to);
-    return *slot;
+    // A handful of pairs are ever used; a linear scan without allocation beats a map here,
+    // since conversions run for every group of every match.
+    struct Slot {
+        std::string from, to;
+        std::unique_ptr<Converter> converter;
+    };
+    thread_local std::vector<Slot> slots;
+    for (Slot& slot : slots) {
+        if (slot.from == from && slot.to == to) return *slot.converter;
+    }
+    slots.push_back({from, to, std::make_unique<Converter>(from, to)});
+    return *slots.back().converter;
+}
+
+// The pairs the program converts all the time take the table-driven path.
+std::optional<std::string> fastPath(std::string_view input, const char* from, const char* to, bool lenient,
+                                    bool& handled) {
+    handled = true;
+    if (std::strcmp(from, "UTF-8") == 0 && std::strcmp(to, "GB18030") == 0)
+        return gb18030::fromUtf8(input, lenient);
+    if (std::strcmp(from, "GB18030") == 0 && std::strcmp(to, "UTF-8") == 0)
+        return gb18030::toUtf8(input, lenient);
+    handled = false;
+    return std::nullopt;
 }
 
 } // namespace
 
 std::optional<std::string> convertStrict(std::string_view input, const char* from, const char* to) {
     if (input.empty()) return std::string();
+    bool handled = false;
+    auto fast = fastPath(input, from, to, false, handled);
+    if (handled) return fast;
     Converter& c = converter(from, to);
     if (!c.ok()) return std::nullopt;
     return c.run(input, false);
@@ -85,17 +112,20 @@ std::optional<std::string> convertStrict(std::string_view input, const char* fro
 
 std::string convertLenient(std::string_view input, const char* from, const char* to) {
     if (input.empty()) return {};
+    bool handled = false;
+    auto fast = fastPath(input, from, to, true, handled);
+    if (handled) return fast.value_or(std::string());
     Converter& c = converter(from, to);
     if (!c.ok()) return std::string(input);
     return c.run(input, true).value_or(std::string());
 }
 
 Text fromUtf8(std::string_view utf8) {
-    return convertLenient(utf8, "UTF-8", "GB18030");
+    return gb18030::fromUtf8(utf8, true).value_or(Text());
 }
 
 std::string toUtf8(std::string_view local) {
-    return convertLenient(local, "GB18030", "UTF-8");
+    return gb18030::toUtf8(local, true).value_or(std::string());
 }
 
 } // namespace lilan

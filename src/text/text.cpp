@@ -25,31 +25,72 @@ inline bool sameAt(std::string_view text, size_t at, std::string_view needle, bo
 }
 
 // Width of the character starting at `at`: 2 for a lead byte with a trail byte after it.
+// Trail bytes are 0x30 or above, so a byte below 0x30 never belongs to the character before
+// it: that makes every position after such a byte a known character boundary.
 inline size_t charWidth(std::string_view text, size_t at) {
-    return (isLeadByte(text[at]) && at + 1 < text.size()) ? 2 : 1;
+    return (isLeadByte(text[at]) && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) >= 0x30)
+               ? 2
+               : 1;
 }
 
-// Index of the first character boundary at or after `index`, walking from the start.
-size_t boundaryAtOrAfter(std::string_view text, size_t index) {
-    size_t i = 0;
+// The nearest known boundary at or before `index`, found by looking back for a byte that
+// cannot be a trail byte, but not before `floor` (itself a boundary).
+size_t boundaryBefore(std::string_view text, size_t index, size_t floor) {
+    for (size_t j = index; j > floor; --j) {
+        if (static_cast<unsigned char>(text[j - 1]) < 0x30) return j;
+    }
+    return floor;
+}
+
+// Index of the first character boundary at or after `index`, given a boundary `floor` at or
+// before it.
+size_t boundaryAtOrAfter(std::string_view text, size_t index, size_t floor = 0) {
+    size_t i = boundaryBefore(text, std::min(index, text.size()), floor);
     while (i < index && i < text.size())
         i += charWidth(text, i);
     return i;
 }
 
-// 0-based search at character boundaries from boundary `start`; npos when none.
+bool hasAsciiLetter(std::string_view s) {
+    for (const unsigned char c : s) {
+        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') return true;
+    }
+    return false;
+}
+
+// Next position at or after `from` where the needle's first byte stands (either letter case
+// when ignoring case), without regard to character boundaries.
+size_t nextCandidate(std::string_view text, std::string_view needle, size_t from, bool ignoreCase) {
+    if (!ignoreCase) return text.find(needle, from);
+    const unsigned char c = needle[0];
+    if ((c | 0x20) < 'a' || (c | 0x20) > 'z') {
+        for (size_t at = text.find(static_cast<char>(c), from); at != std::string_view::npos;
+             at = text.find(static_cast<char>(c), at + 1)) {
+            if (sameAt(text, at, needle, true)) return at;
+        }
+        return std::string_view::npos;
+    }
+    const char lower = static_cast<char>(c | 0x20), upper = static_cast<char>(c & ~0x20);
+    for (size_t at = from; at < text.size(); ++at) {
+        if ((text[at] == lower || text[at] == upper) && sameAt(text, at, needle, true)) return at;
+    }
+    return std::string_view::npos;
+}
+
+// 0-based search at character boundaries from boundary `start`; npos when none. Candidates
+// come from a fast byte search; each is then checked to lie on a character boundary.
 size_t findFrom(std::string_view text, std::string_view needle, size_t start, bool ignoreCase) {
     if (needle.empty()) return start < text.size() ? start : std::string_view::npos;
     if (needle.size() > text.size()) return std::string_view::npos;
-    const size_t last = text.size() - needle.size();
-    const unsigned char first = foldAscii(needle[0]);
-    for (size_t i = start; i <= last; i += charWidth(text, i)) {
-        const unsigned char c = ignoreCase ? foldAscii(text[i]) : static_cast<unsigned char>(text[i]);
-        if (c == (ignoreCase ? first : static_cast<unsigned char>(needle[0])) &&
-            sameAt(text, i, needle, ignoreCase))
-            return i;
+    if (ignoreCase && !hasAsciiLetter(needle)) ignoreCase = false;
+    size_t boundary = start;
+    for (;;) {
+        const size_t at = nextCandidate(text, needle, boundary, ignoreCase);
+        if (at == std::string_view::npos) return at;
+        boundary = boundaryAtOrAfter(text, at, boundary);
+        if (boundary == at) return at;
+        // The candidate began on a trail byte; go on from the next boundary.
     }
-    return std::string_view::npos;
 }
 
 } // namespace
