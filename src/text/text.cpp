@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <random>
 
 namespace lilan {
 namespace {
@@ -271,18 +270,32 @@ double roundHalfAway(double value, int places) {
 }
 
 namespace {
-std::mt19937& generator() {
-    static std::mt19937 gen(12345);
-    return gen;
+
+// SplitMix64: the program reseeds before nearly every draw, so seeding must be cheap; the
+// quality is ample for picking templates and comments.
+uint64_t randomState = 0x9E3779B97F4A7C15ULL;
+
+uint64_t nextRandom() {
+    uint64_t z = (randomState += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
 }
+
 } // namespace
 
 long long randomBetween(long long low, long long high) {
     low = std::max(0LL, low);
     high = std::max(0LL, high);
     if (low > high) std::swap(low, high);
-    std::uniform_int_distribution<long long> dist(low, high);
-    return dist(generator());
+    const uint64_t span = static_cast<uint64_t>(high - low) + 1;
+    // Rejection keeps every value of the range equally likely.
+    const uint64_t limit = UINT64_MAX - UINT64_MAX % span;
+    uint64_t r;
+    do {
+        r = nextRandom();
+    } while (r >= limit);
+    return low + static_cast<long long>(r % span);
 }
 
 void seedRandom() {
@@ -291,7 +304,7 @@ void seedRandom() {
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
     const unsigned long long seed = static_cast<unsigned long long>(uptime) + counter;
-    generator().seed(static_cast<std::mt19937::result_type>(seed ^ (seed >> 32)));
+    randomState = seed;
     counter += 100 + (seed & 0xFF);
 }
 
