@@ -103,7 +103,8 @@ void requestWorker(HandOver& record, const std::atomic<bool>& cancelled) {
 
     const Text method = upperAscii(request.method);
     const bool post = method == "POST";
-    // Only GET and POST are sent; any other method ends without a reply.
+    // Only GET and POST are sent, whatever their letter case (they go out in capitals, the
+    // only form servers accept); any other method ends without a reply.
     if (!method.empty() && method != "GET" && !post) return;
 
     const Text host = hostOf(request.address);
@@ -138,10 +139,6 @@ void requestWorker(HandOver& record, const std::atomic<bool>& cancelled) {
         curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
         if (!blank(request.userName)) curl_easy_setopt(curl, CURLOPT_USERNAME, request.userName.c_str());
         if (!blank(request.password)) curl_easy_setopt(curl, CURLOPT_PASSWORD, request.password.c_str());
-    }
-    // The verb goes out as the caller wrote it.
-    if (!request.method.empty() && request.method != method) {
-        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
 
     curl_slist* lines = nullptr;
