@@ -34,6 +34,8 @@ struct RecordedRequest {
 class FixtureSite {
 public:
     // Starts the server on a free loopback port; throws std::runtime_error when it cannot.
+    // The server ends with the thread that started it (or at the latest with the process),
+    // so a crashed test leaves no server behind: create the site on a thread that outlives it.
     FixtureSite();
     ~FixtureSite();
     FixtureSite(const FixtureSite&) = delete;

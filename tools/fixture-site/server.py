@@ -806,6 +806,7 @@ class Handler(BaseHTTPRequestHandler):
 class FixtureServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+    request_queue_size = 64  # soak runs open many connections in a short time
 
     def __init__(self, port=0, verbose=False, max_recorded=20000):
         self.scenario = Scenario(max_recorded)
@@ -836,7 +837,11 @@ def main(argv=None):
     parser.add_argument("--max-recorded", type=int, default=20000,
                         help="recorded requests kept before the oldest are dropped")
     args = parser.parse_args(argv)
-    server = FixtureServer(args.port, args.verbose, args.max_recorded)
+    try:
+        server = FixtureServer(args.port, args.verbose, args.max_recorded)
+    except OSError as error:
+        sys.stderr.write("fixture site: cannot listen on 127.0.0.1:%d: %s\n" % (args.port, error))
+        return 1
     print("PORT %d" % server.port, flush=True)
     try:
         server.serve_forever()
@@ -844,7 +849,8 @@ def main(argv=None):
         pass
     finally:
         server.server_close()
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
