@@ -106,7 +106,7 @@ struct WebClient::Handle {
         }
         long long total = 0;
         if (!synchronous) {
-            total = wait.count();
+            total = std::max<long long>(wait.count(), 1); // libcurl reads 0 as no limit at all
         } else if (timeouts.setByCaller) {
             // The phases together bound the whole request, so that a reply trickling in
             // byte by byte cannot hold the window thread for ever.
