@@ -24,7 +24,14 @@ size_t collectHeader(char* data, size_t size, size_t count, void* block) {
 }
 
 size_t collectBody(char* data, size_t size, size_t count, void* body) {
-    static_cast<std::string*>(body)->append(data, size * count);
+    auto* bytes = static_cast<std::string*>(body);
+    if (bytes->size() + size * count > kMaxResponseBytes) {
+        // Past the cap the response is dropped whole and the transfer aborted: memory stays
+        // bounded whatever a server sends, and a cut-off page is never taken for a page.
+        std::string().swap(*bytes);
+        return 0;
+    }
+    bytes->append(data, size * count);
     return size * count;
 }
 

@@ -1,6 +1,7 @@
 // What both web clients share on top of libcurl.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,12 @@ struct HeaderBlock {
 };
 size_t collectHeader(char* data, size_t size, size_t count, void* block);
 
-// Appends the received bytes to a std::string.
+// The largest response body either client accepts. News and comment pages are a few hundred
+// kilobytes at most; anything past this is no page the program can use.
+constexpr size_t kMaxResponseBytes = 32 * 1024 * 1024;
+
+// Appends the received bytes to a std::string; a body growing past kMaxResponseBytes is
+// emptied and the transfer aborted.
 size_t collectBody(char* data, size_t size, size_t count, void* body);
 
 // ASCII upper and lower case.

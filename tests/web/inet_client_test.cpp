@@ -4,6 +4,7 @@
 
 #include "support/memory_form.h"
 #include "web/hand_over.h"
+#include "web/web_client.h"
 #include "web_test_support.h"
 
 namespace lilan {
@@ -270,6 +271,24 @@ TEST_F(InetClientTest, HeadersTooLongForTheBufferAreBlank) {
     client.fetchBytes(request("/__fault/redirect?to=ftp://example.invalid/" + std::string(1100, 'x')),
                       &headers);
     EXPECT_EQ(headers, std::string(1024, ' '));
+}
+
+} // namespace
+} // namespace lilan
+
+namespace lilan {
+namespace {
+
+// A response past the size cap is dropped whole, by both clients, so a hostile or broken
+// server cannot make the program hold an unbounded body.
+TEST_F(InetClientTest, BodiesPastTheCapAreDropped) {
+    InetClient inet(30s);
+    WebClient web(30s);
+    const std::string huge = address("/__fault/huge?mb=40");
+    EXPECT_EQ(inet.fetchBytes(request("/__fault/huge?mb=40")), "");
+    EXPECT_EQ(web.visit(huge), "");
+    // A large body within the cap still arrives whole.
+    EXPECT_EQ(inet.fetchBytes(request("/__fault/huge?mb=2")).size(), 2u * 1024 * 1024);
 }
 
 } // namespace
