@@ -11,7 +11,7 @@
 
 #include "compose/article.h"
 #include "support/memory_form.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "text/platform.h"
 
 namespace lilan {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "config/saved_settings.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "web/hosts.h"
 
 namespace lilan {

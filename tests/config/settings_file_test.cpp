@@ -6,7 +6,7 @@
 #include <sys/resource.h>
 
 #include "config/settings_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lilan {
 namespace {

@@ -10,6 +10,7 @@
 #include "core/collection_run.h"
 #include "support/fixture_site.h"
 #include "support/memory_form.h"
+#include "support/temp_folder.h"
 #include "web/web_client.h"
 
 using namespace lilan;
@@ -40,9 +41,8 @@ std::string rawRecord(const std::string& id, const std::string& content) {
 TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
     FixtureSite site;
     ScopedProxy proxy(site);
-    const fs::path folder = fs::temp_directory_path() / ("lilan-faults-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    TempFolder temp;
+    const fs::path folder = temp.path();
 
     // Good addresses.
     site.setPage("/a/good1.htm", newsPage("好新闻一", "100"), "text/html", 200, "news.qq.com");
@@ -80,7 +80,7 @@ TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
                              "http://127.0.0.1:1/closed-port.htm\r\n"
                              "300\r\n"
                              "http://news.qq.com/a/brokenpages.htm\r\n";
-    std::ofstream(folder / "list.txt", std::ios::binary) << list;
+    writeBytes(folder / "list.txt", list);
 
     MemoryForm form;
     form.set("按钮开始采集", "开始采集");
@@ -103,8 +103,7 @@ TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
 
     std::map<std::string, int> lines;
     for (const auto& entry : fs::directory_iterator(folder / "out")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const std::string text = readBytes(entry.path());
         lines[entry.path().filename().string()] =
             static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     }
@@ -123,7 +122,6 @@ TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
     EXPECT_EQ(u8(platform.messages[0].text).rfind("采集完成！共生成 6 篇文章！", 0), 0u)
         << u8(platform.messages[0].text);
     EXPECT_EQ(u8(form.text("按钮开始采集")), "开始采集");
-    fs::remove_all(folder);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "core/comments.h"
 #include "support/fixture_site.h"
 #include "support/memory_form.h"
+#include "support/temp_folder.h"
 #include "web/web_client.h"
 
 using namespace lilan;
@@ -17,11 +18,6 @@ using namespace lilan::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<FixtureComment> makeComments(const std::string& prefix, int count, int firstId) {
     std::vector<FixtureComment> out;
@@ -41,11 +37,7 @@ std::string gbkNewsPage(const std::string& title, const std::string& idLine) {
 class CollectionRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder =
-            fs::temp_directory_path() / ("lilan-run-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = temp.path();
         out = folder / "out";
 
         site.setPage("/a/1.htm", gbkNewsPage("第一条新闻", "cmt_id = 100;"), "text/html", 200, "news.qq.com");
@@ -74,13 +66,10 @@ protected:
         form.checked["选择框自动去除标签"] = false;
         form.checked["选择框替换"] = false;
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     static Text pathText(const fs::path& p) { return fromUtf8(p.string()); }
 
-    void writeList(const std::string& bytes) {
-        std::ofstream(folder / "list.txt", std::ios::binary) << bytes;
-    }
+    void writeList(const std::string& bytes) { writeBytes(folder / "list.txt", bytes); }
 
     void run() {
         CollectionServices services{web, pool, state};
@@ -95,7 +84,7 @@ protected:
         std::map<std::string, std::string> files;
         if (!fs::exists(out)) return files;
         for (const auto& e : fs::directory_iterator(out))
-            files[e.path().filename().string()] = readFile(e.path());
+            files[e.path().filename().string()] = readBytes(e.path());
         return files;
     }
 
@@ -113,6 +102,7 @@ protected:
         return n;
     }
 
+    TempFolder temp;
     FixtureSite site;
     ScopedProxy proxy{site};
     RecordingPlatform platform;
