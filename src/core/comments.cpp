@@ -1,5 +1,7 @@
 #include "core/comments.h"
 
+#include <array>
+
 #include "text/encoding.h"
 #include "text/gb18030.h"
 #include "text/platform.h"
@@ -54,11 +56,19 @@ namespace {
 
 constexpr char16_t kRightQuote = 0x2019; // "’", the stand-in for an apostrophe
 
-int hexValue(char16_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// The value of a hexadecimal digit, or -1.
+inline int hexValue(char16_t c) {
+    static constexpr auto table = [] {
+        std::array<signed char, 128> t{};
+        for (auto& v : t)
+            v = -1;
+        for (int i = 0; i < 10; ++i)
+            t['0' + i] = static_cast<signed char>(i);
+        for (int i = 0; i < 6; ++i)
+            t['a' + i] = t['A' + i] = static_cast<signed char>(10 + i);
+        return t;
+    }();
+    return c < 128 ? table[c] : -1;
 }
 
 inline char16_t* putCodePoint(char16_t* p, char32_t cp) {
@@ -91,168 +101,244 @@ inline size_t readChar(const Text& text, size_t at, char32_t& cp) {
     return 1;
 }
 
-// Reads the local text as the body of a single-quoted script string literal, after the
-// transport rewrites: CR LF travels as "{$}", a leading CR is dropped, "\u" is read as "%u"
-// and an apostrophe as "’". False when the literal would not parse: a raw line break, or a
-// backslash with nothing after it.
-bool readStringLiteral(const Text& text, std::u16string& units) {
-    const size_t n = text.size();
-    units.resize(n + n / 2 + 4); // at most three units for two bytes
-    char16_t* p = units.data();
-    size_t i = (n > 0 && text[0] == '\r' && !(n > 1 && text[1] == '\n')) ? 1 : 0;
-    while (i < n) {
+// Writes decoded code units as local text, undoing the transport rewrites on the way: "’"
+// becomes an apostrophe and "{$}" a CR LF. A lone surrogate cannot be written and becomes "?".
+class LocalWriter {
+public:
+    LocalWriter(Text& out, size_t capacity) : out_(out) {
+        out_.resize(capacity);
+        p_ = out_.data();
+    }
+
+    void put(char16_t u) {
+        if (high_) {
+            const char16_t high = high_;
+            high_ = 0;
+            if (u >= 0xDC00 && u <= 0xDFFF) {
+                p_ = gb18030::writeChar(p_, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) +
+                                                (u - 0xDC00));
+                return;
+            }
+            *p_++ = '?';
+        }
+        if (u < 0x80) {
+            putAscii(static_cast<char>(u));
+            return;
+        }
+        braces_ = 0;
+        if (u == kRightQuote) {
+            *p_++ = '\'';
+        } else if (u >= 0xD800 && u <= 0xDBFF) {
+            high_ = u;
+        } else if (char* next = gb18030::writeChar(p_, u)) {
+            p_ = next;
+        } else {
+            *p_++ = '?';
+        }
+    }
+
+    void finish() {
+        if (high_) *p_++ = '?';
+        out_.resize(static_cast<size_t>(p_ - out_.data()));
+    }
+
+private:
+    void putAscii(char c) {
+        if (c == '}' && braces_ == 2) {
+            p_[-2] = '\r', p_[-1] = '\n';
+            braces_ = 0;
+            return;
+        }
+        braces_ = c == '{' ? 1 : (c == '$' && braces_ == 1 ? 2 : 0);
+        *p_++ = c;
+    }
+
+    Text& out_;
+    char* p_;
+    char16_t high_ = 0; // a high surrogate waiting for its low half
+    int braces_ = 0;    // 1 after "{", 2 after "{$"
+};
+
+// The decoder reads the response as the script engine would: first as the body of a
+// single-quoted string literal, after the transport rewrites (CR LF travels as "{$}", a
+// leading CR is dropped, "\u" is read as "%u", an apostrophe as "’"), then through
+// unescape(). Both steps run in one pass over the text.
+class ResponseDecoder {
+public:
+    explicit ResponseDecoder(const Text& text) : text_(text), n_(text.size()) {
+        if (n_ > 0 && text_[0] == '\r' && !(n_ > 1 && text_[1] == '\n')) pos_ = 1;
+    }
+
+    // The decoded local text; false when the literal would not parse (a raw line break, or
+    // a backslash with nothing after it).
+    bool decode(Text& result) {
+        LocalWriter out(result, n_ * 2 + 8); // no character grows by more than that
+        char16_t produced[3];
+        while (pos_ < n_) {
+            const unsigned char c = text_[pos_];
+            if (isPlain(c)) {
+                out.put(c);
+                ++pos_;
+                continue;
+            }
+            // The service sends every non-ASCII character as "\uXXXX": read as "%uXXXX" and
+            // unescaped, it is that code unit whatever stands around it, since a "%" before
+            // it can never take a "%" for one of its hex digits.
+            if (c == '\\' && pos_ + 5 < n_ && text_[pos_ + 1] == 'u' && isHex4(pos_ + 2)) {
+                out.put(static_cast<char16_t>(hex4(pos_ + 2)));
+                pos_ += 6;
+                continue;
+            }
+            const int count = literalUnits(pos_, produced);
+            if (count < 0) return false;
+            if (count == 1 && produced[0] == u'%') {
+                out.put(percentSequence());
+                continue;
+            }
+            for (int k = 0; k < count; ++k)
+                out.put(produced[k]);
+        }
+        out.finish();
+        return true;
+    }
+
+private:
+    static bool isPlain(unsigned char c) {
+        return c >= 0x20 && c < 0x80 && c != '\\' && c != '\'' && c != '%';
+    }
+
+    bool isHex4(size_t at) const {
+        return hexValue(text_[at]) >= 0 && hexValue(text_[at + 1]) >= 0 && hexValue(text_[at + 2]) >= 0 &&
+               hexValue(text_[at + 3]) >= 0;
+    }
+    int hex4(size_t at) const {
+        return (hexValue(text_[at]) << 12) | (hexValue(text_[at + 1]) << 8) | (hexValue(text_[at + 2]) << 4) |
+               hexValue(text_[at + 3]);
+    }
+
+    // unescape() at a "%": looks at the literal units that follow; consumes "uXXXX" or "XX"
+    // and gives the unit they name, or gives the "%" itself.
+    char16_t percentSequence() {
+        char16_t next[5];
+        size_t ends[5];
+        size_t at = pos_;
+        int have = 0;
+        char16_t produced[3];
+        while (have < 5 && at < n_) {
+            const int count = literalUnits(at, produced);
+            if (count != 1) break; // an error, or "{$}" or a surrogate pair: no hex digit
+            next[have] = produced[0];
+            ends[have++] = at;
+        }
+        if (have == 5 && next[0] == u'u' && hexValue(next[1]) >= 0 && hexValue(next[2]) >= 0 &&
+            hexValue(next[3]) >= 0 && hexValue(next[4]) >= 0) {
+            pos_ = ends[4];
+            return static_cast<char16_t>((hexValue(next[1]) << 12) | (hexValue(next[2]) << 8) |
+                                         (hexValue(next[3]) << 4) | hexValue(next[4]));
+        }
+        if (have >= 2 && hexValue(next[0]) >= 0 && hexValue(next[1]) >= 0) {
+            pos_ = ends[1];
+            return static_cast<char16_t>((hexValue(next[0]) << 4) | hexValue(next[1]));
+        }
+        return u'%';
+    }
+
+    // The literal units of the character or escape at `at` (advanced past it): their count,
+    // or -1 when the literal breaks there.
+    int literalUnits(size_t& at, char16_t* units) const {
         char32_t cp = 0;
-        const unsigned char c = text[i];
+        const unsigned char c = text_[at];
         if (c >= 0x20 && c < 0x80 && c != '\\' && c != '\'') { // the common case
-            *p++ = c;
-            ++i;
-            continue;
+            units[0] = c;
+            ++at;
+            return 1;
         }
-        size_t len = readChar(text, i, cp);
+        size_t len = readChar(text_, at, cp);
         if (len == 2 && c == '\r') {
-            *p++ = u'{', *p++ = u'$', *p++ = u'}';
-            i += 2;
-            continue;
+            units[0] = u'{', units[1] = u'$', units[2] = u'}';
+            at += 2;
+            return 3;
         }
-        if (cp == U'\r' || cp == U'\n') return false;
+        if (cp == U'\r' || cp == U'\n') return -1;
         if (cp != U'\\') {
-            p = putCodePoint(p, cp);
-            i += len;
-            continue;
+            at += len;
+            return static_cast<int>(putCodePoint(units, cp) - units);
         }
         // A backslash: "\u" is no escape but the start of a %u sequence.
-        if (++i >= n) return false;
-        if (text[i] == 'u') {
-            *p++ = u'%';
-            continue;
+        if (++at >= n_) return -1;
+        if (text_[at] == 'u') {
+            units[0] = u'%';
+            return 1;
         }
-        if (text[i] == '\\' && i + 1 < n && text[i + 1] == 'u') {
+        if (text_[at] == '\\' && at + 1 < n_ && text_[at + 1] == 'u') {
             // The escaped backslash was itself the start of a "\u", read as "%u" first.
-            *p++ = u'%';
-            i += 1;
-            continue;
+            units[0] = u'%';
+            at += 1;
+            return 1;
         }
-        len = readChar(text, i, cp);
-        if (len == 2 && text[i] == '\r') { // an escaped "{" of "{$}"
-            *p++ = u'{', *p++ = u'$', *p++ = u'}';
-            i += 2;
-            continue;
+        len = readChar(text_, at, cp);
+        if (len == 2 && text_[at] == '\r') { // an escaped "{" of "{$}"
+            units[0] = u'{', units[1] = u'$', units[2] = u'}';
+            at += 2;
+            return 3;
         }
-        i += len;
+        at += len;
         switch (cp) {
         case U'b':
-            *p++ = u'\b';
-            break;
+            units[0] = u'\b';
+            return 1;
         case U'f':
-            *p++ = u'\f';
-            break;
+            units[0] = u'\f';
+            return 1;
         case U'n':
-            *p++ = u'\n';
-            break;
+            units[0] = u'\n';
+            return 1;
         case U'r':
-            *p++ = u'\r';
-            break;
+            units[0] = u'\r';
+            return 1;
         case U't':
-            *p++ = u'\t';
-            break;
+            units[0] = u'\t';
+            return 1;
         case U'v':
-            *p++ = u'\v';
-            break;
+            units[0] = u'\v';
+            return 1;
         case U'\r':
         case U'\n':
-            return false;
+            return -1;
         case U'x':
-            if (i + 1 < n && hexValue(text[i]) >= 0 && hexValue(text[i + 1]) >= 0) {
-                *p++ = static_cast<char16_t>(hexValue(text[i]) * 16 + hexValue(text[i + 1]));
-                i += 2;
+            if (at + 1 < n_ && hexValue(text_[at]) >= 0 && hexValue(text_[at + 1]) >= 0) {
+                units[0] = static_cast<char16_t>(hexValue(text_[at]) * 16 + hexValue(text_[at + 1]));
+                at += 2;
             } else {
-                *p++ = u'x';
+                units[0] = u'x';
             }
-            break;
+            return 1;
         default:
             if (cp >= U'0' && cp <= U'7') {
                 // Up to three octal digits, as long as the value stays within a byte.
                 int value = static_cast<int>(cp - U'0');
                 const int maxDigits = cp <= U'3' ? 3 : 2;
-                for (int used = 1; used < maxDigits && i < n && text[i] >= '0' && text[i] <= '7'; ++used)
-                    value = value * 8 + (text[i++] - '0');
-                *p++ = static_cast<char16_t>(value);
-            } else {
-                p = putCodePoint(p, cp); // any other escaped character stands for itself
+                for (int used = 1; used < maxDigits && at < n_ && text_[at] >= '0' && text_[at] <= '7';
+                     ++used)
+                    value = value * 8 + (text_[at++] - '0');
+                units[0] = static_cast<char16_t>(value);
+                return 1;
             }
+            return static_cast<int>(putCodePoint(units, cp) - units); // stands for itself
         }
     }
-    units.resize(static_cast<size_t>(p - units.data()));
-    return true;
-}
 
-// The script engine's unescape(), in place: %uXXXX and %XX, other "%" signs kept.
-void unescapePercent(std::u16string& s) {
-    char16_t* d = s.data();
-    const size_t n = s.size();
-    size_t w = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (d[i] == u'%') {
-            if (i + 5 < n && d[i + 1] == u'u' && hexValue(d[i + 2]) >= 0 && hexValue(d[i + 3]) >= 0 &&
-                hexValue(d[i + 4]) >= 0 && hexValue(d[i + 5]) >= 0) {
-                d[w++] = static_cast<char16_t>((hexValue(d[i + 2]) << 12) | (hexValue(d[i + 3]) << 8) |
-                                               (hexValue(d[i + 4]) << 4) | hexValue(d[i + 5]));
-                i += 5;
-                continue;
-            }
-            if (i + 2 < n && hexValue(d[i + 1]) >= 0 && hexValue(d[i + 2]) >= 0) {
-                d[w++] = static_cast<char16_t>((hexValue(d[i + 1]) << 4) | hexValue(d[i + 2]));
-                i += 2;
-                continue;
-            }
-        }
-        d[w++] = d[i];
-    }
-    s.resize(w);
-}
-
-// Back to local text, undoing the transport rewrites: "’" becomes an apostrophe and "{$}"
-// a CR LF. A lone surrogate cannot be written and becomes "?".
-Text toLocalText(const std::u16string& s) {
-    const size_t n = s.size();
-    Text out(n * 4 + 4, '\0'); // four bytes are the most one unit can need
-    char* p = out.data();
-    for (size_t i = 0; i < n; ++i) {
-        const char16_t u = s[i];
-        if (u < 0x80) {
-            if (u == u'{' && i + 2 < n && s[i + 1] == u'$' && s[i + 2] == u'}') {
-                *p++ = '\r', *p++ = '\n';
-                i += 2;
-            } else {
-                *p++ = static_cast<char>(u);
-            }
-            continue;
-        }
-        char32_t cp = u;
-        if (u == kRightQuote) {
-            *p++ = '\'';
-            continue;
-        }
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
-            cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (s[++i] - 0xDC00);
-        char* next = gb18030::writeChar(p, cp);
-        if (next) {
-            p = next;
-        } else {
-            *p++ = '?';
-        }
-    }
-    out.resize(static_cast<size_t>(p - out.data()));
-    return out;
-}
+    const Text& text_;
+    const size_t n_;
+    size_t pos_ = 0;
+};
 
 } // namespace
 
 Text unescapeResponse(const Text& response) {
-    std::u16string units;
-    if (!readStringLiteral(response, units)) return {};
-    unescapePercent(units);
-    return toLocalText(units);
+    Text decoded;
+    if (!ResponseDecoder(response).decode(decoded)) return {};
+    return decoded;
 }
 
 void shuffleCommentFields(CommentList& comments, DrawPool& pool) {

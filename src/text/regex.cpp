@@ -18,11 +18,13 @@ constexpr uint32_t kDepthLimit = 100'000;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 
 // Rewrites the pattern where the engine's defaults differ from the semantics the program's
-// patterns were written for: "." must not match a line feed but may match a carriage
-// return. Everything else (\uXXXX, literal braces, "$" before CR) is handled by options.
-std::string adaptPattern(const std::string& utf8) {
+// patterns were written for: in multi-line mode "$" must also match before a carriage
+// return, so that a line ending in CR LF ends before its CR. ("." already stops at a line
+// feed only, and \uXXXX and literal braces are handled by options.)
+std::string adaptPattern(const std::string& utf8, bool multiLine) {
+    if (!multiLine || utf8.find('$') == std::string::npos) return utf8;
     std::string out;
-    out.reserve(utf8.size() + 8);
+    out.reserve(utf8.size() + 16);
     bool inClass = false;
     for (size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
@@ -44,8 +46,8 @@ std::string adaptPattern(const std::string& utf8) {
             if (i + 1 < utf8.size() && utf8[i + 1] == ']') out += utf8[++i];
             continue;
         }
-        if (c == '.') {
-            out += "[^\\n]";
+        if (c == '$') {
+            out += "(?:$|(?=\\r))";
             continue;
         }
         out += c;
@@ -56,7 +58,6 @@ std::string adaptPattern(const std::string& utf8) {
 struct Compiled {
     pcre2_code* code = nullptr;
     uint32_t captureCount = 0;
-    bool crlfNewline = false;
     ~Compiled() {
         if (code) pcre2_code_free(code);
     }
@@ -78,7 +79,7 @@ std::shared_ptr<Compiled> compilePattern(const Text& pattern, int32_t mask) {
         }
     }
     auto compiled = std::make_shared<Compiled>();
-    const std::string utf8 = adaptPattern(toUtf8(pattern));
+    const std::string utf8 = adaptPattern(toUtf8(pattern), mask & 2);
     uint32_t options = PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_NO_UTF_CHECK;
     if (mask & 1) options |= PCRE2_CASELESS;
     if (mask & 2)
@@ -86,7 +87,7 @@ std::shared_ptr<Compiled> compilePattern(const Text& pattern, int32_t mask) {
     else
         options |= PCRE2_DOLLAR_ENDONLY;
     pcre2_compile_context* ctx = pcre2_compile_context_create(nullptr);
-    pcre2_set_newline(ctx, PCRE2_NEWLINE_ANYCRLF);
+    pcre2_set_newline(ctx, PCRE2_NEWLINE_LF);
     int error = 0;
     PCRE2_SIZE offset = 0;
     compiled->code =
@@ -95,7 +96,6 @@ std::shared_ptr<Compiled> compilePattern(const Text& pattern, int32_t mask) {
     if (compiled->code) {
         pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
         pcre2_pattern_info(compiled->code, PCRE2_INFO_CAPTURECOUNT, &compiled->captureCount);
-        compiled->crlfNewline = true;
     }
     cache.push_front({pattern, mask, compiled});
     if (cache.size() > 32) cache.pop_back();
@@ -142,17 +142,13 @@ bool forEachMatch(const Compiled& compiled, const std::string& subject, bool glo
                         options | PCRE2_NO_UTF_CHECK, data, matchContext().context);
         if (rc == PCRE2_ERROR_NOMATCH) {
             if (options == 0) break;
-            // An empty match was just found here: move on by one character, and over a
-            // whole CR LF, as the engine does for a newline.
+            // An empty match was just found here: move on by one character.
             options = 0;
             if (start >= subject.size()) break;
             size_t step = 1;
-            if (subject[start] == '\r' && start + 1 < subject.size() && subject[start + 1] == '\n')
-                step = 2;
-            else
-                while (start + step < subject.size() &&
-                       (static_cast<unsigned char>(subject[start + step]) & 0xC0) == 0x80)
-                    ++step;
+            while (start + step < subject.size() &&
+                   (static_cast<unsigned char>(subject[start + step]) & 0xC0) == 0x80)
+                ++step;
             start += step;
             continue;
         }
@@ -267,13 +263,8 @@ int RegexObject::execute(const Text& subject) {
     std::string& utf8 = engine_->subject;
     utf8 = toUtf8(subject);
     std::vector<Match> found;
-    const bool ok = forEachMatch(*compiled, utf8, flagMask_ & 4, [&](const Spans& spans) {
-        Match m;
-        m.groups.reserve(spans.size());
-        for (const auto& span : spans)
-            m.groups.push_back(fromUtf8(spanText(utf8, span)));
-        found.push_back(std::move(m));
-    });
+    const bool ok = forEachMatch(*compiled, utf8, flagMask_ & 4,
+                                 [&](const Spans& spans) { found.push_back(Match{spans}); });
     if (ok) matches_ = std::move(found);
     return static_cast<int>(matches_.size());
 }
@@ -286,7 +277,7 @@ Text RegexObject::subMatchText(int matchIndex, int groupIndex) const {
     if (matchIndex < 1 || matchIndex > static_cast<int>(matches_.size())) return {};
     const Match& m = matches_[matchIndex - 1];
     const size_t g = groupIndex <= 0 ? 0 : static_cast<size_t>(groupIndex);
-    return g < m.groups.size() ? m.groups[g] : Text();
+    return g < m.groups.size() ? fromUtf8(spanText(engine_->subject, m.groups[g])) : Text();
 }
 
 Text RegexObject::replace(const Text& subject, const Text& replacement) {

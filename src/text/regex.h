@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "text/text.h"
@@ -47,8 +48,11 @@ public:
 
 private:
     struct Engine;
+    // A match as byte ranges of the UTF-8 subject kept in the engine; groups are turned
+    // into local text only when asked for. Group 0 is the whole match; an unset group has
+    // an empty range at npos.
     struct Match {
-        std::vector<Text> groups; // 0 = whole match
+        std::vector<std::pair<size_t, size_t>> groups;
     };
     void compile();
 

@@ -103,3 +103,21 @@ TEST(ParseCommentPage, EdgeCasesOfTheRecordPattern) {
         EXPECT_EQ(cursor, c.expectedCursor) << c.body;
     }
 }
+
+// Escapes that meet the percent decoding: the result must be what decoding the literal
+// first and unescaping afterwards gives.
+TEST(UnescapeResponse, LiteralEscapesAndPercentSequencesInteract) {
+    struct Case {
+        Text body;
+        Text expected;
+    } cases[] = {
+        {"%4\\u0031", "%41"},                          // the decoded "1" does not form a new %41
+        {"%\\u0041", "%A"},                            // "\\u" reads as "%u": the first "%" stays
+        {"\\x25\\x34\\x31", "A"},                      // escapes that spell %41 are unescaped
+        {"%\\x34\\x31", "A"},     {"%u00\\x341", "A"}, // %u0041 with one digit escaped
+        {"%\r\n41", "%\r\n41"},                        // a line break is no hex digit
+        {"%%41", "%A"},           {"\\%u4e2d", gb("中")}, {"%u4e2", "%u4e2"}, {"\\u4e2", "%u4e2"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(unescapeResponse(c.body), c.expected) << c.body;
+}
