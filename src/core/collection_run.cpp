@@ -42,7 +42,6 @@ struct RunSettings {
     Text addressListPath;
     long long commentsPerArticle = 0;
     TextList templates;
-    std::chrono::steady_clock::time_point startTime;
 };
 
 RunSettings readRunSettings(const Form& form, bool previewOnly) {
@@ -158,7 +157,6 @@ void Run::handOverArticle() {
 void startRun(Form& form, CollectionServices& services) {
     SharedState& state = services.state;
     RegexObject digits;
-    NumberDrawer seeding; // constructing a drawer reseeds the generator
     state.previewOnly = form.isChecked("选择框预览");
     state.stopRequested = false;
     form.setText(kStartButton, texts().running);
