@@ -1,0 +1,12 @@
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "checks.h"
+#include "report.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    lilan::fuzzing::requireHeld(
+        lilan::fuzzing::checkTextPrimitives({reinterpret_cast<const char*>(data), size}));
+    return 0;
+}
