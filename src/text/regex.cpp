@@ -80,7 +80,9 @@ std::shared_ptr<Compiled> compilePattern(const Text& pattern, int32_t mask) {
     }
     auto compiled = std::make_shared<Compiled>();
     const std::string utf8 = adaptPattern(toUtf8(pattern), mask & 2);
-    uint32_t options = PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_NO_UTF_CHECK;
+    // "\C" would match one byte of a UTF-8 character, handing out broken pieces and starting
+    // the next search inside a character, which the engine does not allow: refuse it.
+    uint32_t options = PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_NO_UTF_CHECK | PCRE2_NEVER_BACKSLASH_C;
     if (mask & 1) options |= PCRE2_CASELESS;
     if (mask & 2)
         options |= PCRE2_MULTILINE;

@@ -135,7 +135,10 @@ Text replaceText(std::string_view text, std::string_view needle, std::string_vie
         if (at == std::string_view::npos) break;
         out.append(text.substr(copied, at - copied));
         out.append(replacement);
-        copied = i = at + needle.size();
+        copied = at + needle.size();
+        // A needle ending in a lone lead byte can end inside a character: go on at the next
+        // whole character, so that no later match starts on a trail byte.
+        i = boundaryAtOrAfter(text, copied, at);
         ++done;
     }
     out.append(text.substr(copied));
@@ -150,11 +153,14 @@ TextList splitList(std::string_view text, std::string_view separator) {
         return pieces;
     }
     size_t start = 0;
+    size_t searchFrom = 0;
     for (;;) {
-        const size_t at = findFrom(text, separator, start, false);
+        const size_t at = findFrom(text, separator, searchFrom, false);
         if (at == std::string_view::npos) break;
         pieces.emplace_back(text.substr(start, at - start));
         start = at + separator.size();
+        // As in replaceText: the next match starts at a whole character.
+        searchFrom = boundaryAtOrAfter(text, start, at);
     }
     if (start < text.size()) pieces.emplace_back(text.substr(start));
     return pieces;

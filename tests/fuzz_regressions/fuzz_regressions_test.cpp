@@ -12,6 +12,8 @@
 #include "checks.h"
 #include "support/memory_form.h"
 #include "support/temp_folder.h"
+#include "text/regex.h"
+#include "text/text.h"
 
 namespace lilan {
 namespace {
@@ -63,6 +65,49 @@ TEST(FuzzRegressions, EveryStoredInputKeepsItsTargetsProperties) {
         for (const fs::path& file : files)
             EXPECT_EQ(target.check(readBytes(file)), "") << file;
     }
+}
+
+// A separator that is a lone lead byte matches the first byte of a double-byte character;
+// the search must go on at the next whole character, not at that character's trail byte.
+TEST(FuzzRegressions, ALoneLeadByteSeparatorNeverMatchesATrailByte) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string needle;
+        TextList pieces;
+        Text replaced;
+    };
+    const Case cases[] = {
+        {"double lead byte", "\xA1\xA1", "\xA1", {"", "\xA1"}, "|\xA1"},
+        {"then a lone one",
+         "a\xA1\xA1\xA1\x01"
+         "b",
+         "\xA1",
+         {"a", "\xA1",
+          "\x01"
+          "b"},
+         "a|\xA1|\x01"
+         "b"},
+        {"two-byte needle", "\xB0\xA1\xA1\xA1", "\xB0\xA1", {"", "\xA1\xA1"}, "|\xA1\xA1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(splitList(c.text, c.needle), c.pieces) << c.name;
+        EXPECT_EQ(replaceText(c.text, c.needle, "|"), c.replaced) << c.name;
+    }
+}
+
+// "\\C" matches a single byte of the engine's UTF-8 subject: it would hand out pieces of
+// characters and start the next search inside one. Such a pattern is refused like any other
+// the engine cannot take, and the object stays usable.
+TEST(FuzzRegressions, ASingleByteEscapeIsRefused) {
+    const Text subject = testing::gb("a中a文");
+    RegexObject regex;
+    regex.setPattern("a\\C");
+    EXPECT_EQ(regex.execute(subject), 0);
+    EXPECT_EQ(regex.replace(subject, "x"), "");
+    regex.setPattern("a.");
+    EXPECT_EQ(regex.execute(subject), 2);
+    EXPECT_EQ(regex.subMatchText(2, 0), testing::gb("a文"));
 }
 
 } // namespace
