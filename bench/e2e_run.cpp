@@ -10,7 +10,7 @@
 //       the same requests in the same order through one reused libcurl handle, doing
 //       nothing with the bodies but keeping them.
 //
-// Both honour http_proxy as the program does, and print one line with the time in
+// All three honour http_proxy as the program does, and print one line with the time in
 // milliseconds on the monotonic clock. A pass that did not do all its work fails, so that a
 // fast figure can never come from a run that quietly fetched nothing.
 #include <curl/curl.h>

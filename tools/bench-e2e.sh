@@ -13,7 +13,7 @@
 # made exactly the same requests with the same answers.
 #
 # Usage: tools/bench-e2e.sh            (ROUNDS=5 PAGES=200 BUILD_DIR=build-bench by default)
-#        PROFILE=perf.data tools/bench-e2e.sh   also records one more run with perf
+#        PROFILE=perf.data tools/bench-e2e.sh   also records three more runs with perf
 #                                              (call graphs from DWARF) into that file
 # Installs nginx from Debian's packages when it is missing.
 set -euo pipefail
@@ -159,10 +159,13 @@ for round in $(seq "$ROUNDS"); do
 done
 
 if [ -n "${PROFILE:-}" ]; then
-    rm -rf "$work/out"
-    perf record -q --call-graph dwarf,16384 -F 2000 -o "$PROFILE" \
-        "$RUNNER" run "$work/site/addresses.txt" "$work/out" "$expected" >/dev/null
-    echo "Profile of one run in $PROFILE (perf report -i $PROFILE --no-children)"
+    export RUNNER work expected
+    perf record -q --call-graph dwarf,32768 -F 4000 -o "$PROFILE" -- bash -c '
+        for i in 1 2 3; do
+            rm -rf "$work/out"
+            "$RUNNER" run "$work/site/addresses.txt" "$work/out" "$expected" >/dev/null
+        done'
+    echo "Profile of three runs in $PROFILE (perf report -i $PROFILE --no-children)"
 fi
 
 python3 - "$times" "$PAGES" "$requests" "$expected" <<'EOF'
