@@ -4,23 +4,29 @@
 
 namespace lilan {
 
+void DrawPool::clear() {
+    std::fill(taken_.begin(), taken_.end(), false);
+    count_ = 0;
+}
+
 int DrawPool::drawWithoutRepeat(int low, int high) {
     seedRandom();
     if (low == 0 && high == 0) {
-        drawn_.clear();
+        clear();
         return 0;
     }
     // With nothing left to hand out (the pool full for this range), start a new cycle
     // instead of drawing forever.
     const long long available = static_cast<long long>(high) - std::max(low, 1) + 1;
     if (available <= 0) return low;
-    if (static_cast<long long>(drawn_.size()) >= available) drawn_.clear();
+    if (static_cast<long long>(count_) >= available) clear();
+    if (taken_.size() <= static_cast<size_t>(high)) taken_.resize(static_cast<size_t>(high) + 1, false);
     int r = 0;
     do {
         r = static_cast<int>(randomBetween(low, high));
-    } while (r == 0 || std::find(drawn_.begin(), drawn_.end(), r) != drawn_.end());
-    drawn_.push_back(r);
-    if (static_cast<long long>(drawn_.size()) == high) drawn_.clear();
+    } while (r == 0 || taken_[static_cast<size_t>(r)]);
+    taken_[static_cast<size_t>(r)] = true;
+    if (static_cast<long long>(++count_) == high) clear();
     return r;
 }
 

@@ -1,6 +1,7 @@
 // State that the collection run shares with the article writer and the window.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "text/text.h"
@@ -21,7 +22,12 @@ public:
     int drawWithoutRepeat(int low, int high);
 
 private:
-    std::vector<int> drawn_;
+    void clear();
+
+    // Which values the current cycle has handed out, by value: a draw is checked in constant
+    // time however large the list of comments.
+    std::vector<bool> taken_;
+    size_t count_ = 0;
 };
 
 } // namespace lilan

@@ -661,6 +661,9 @@ ABSOLUTE_TARGET = re.compile(r"^([A-Za-z][A-Za-z0-9+.-]*)://([^/?#]*)([^#]*)")
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    # Headers and body go out in separate writes; without this, Nagle's algorithm and the
+    # client's delayed acknowledgement hold every kept-alive answer back by ~40 ms.
+    disable_nagle_algorithm = True
     server_version = "LilanFixture/1.0"
     timeout = 120  # an idle kept-alive connection is let go after this
 
