@@ -228,11 +228,13 @@ bool appendChar(std::string& out, char32_t cp) {
     return true;
 }
 
-// Both conversions write into a buffer sized for the worst case and trim it at the end:
-// GB18030 to UTF-8 grows at most by half, UTF-8 to GB18030 by a third.
+// Both conversions write into a buffer sized for the worst case and trim it at the end.
+// Either way a text can double: a few two-byte GB18030 characters (FE51, for one) stand for
+// characters outside the BMP, four bytes in UTF-8; and most characters of two UTF-8 bytes
+// (Latin-1 letters, Hebrew, Arabic) take four bytes in GB18030.
 std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
     const Tables& t = tables();
-    std::string out(gb.size() + gb.size() / 2 + 4, '\0');
+    std::string out(gb.size() * 2 + 4, '\0');
     char* p = out.data();
     for (size_t i = 0; i < gb.size();) {
         const unsigned char c = gb[i];
@@ -260,7 +262,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
 
 std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
     const Tables& t = tables();
-    std::string out(utf8.size() + utf8.size() / 3 + 4, '\0');
+    std::string out(utf8.size() * 2 + 4, '\0');
     char* p = out.data();
     for (size_t i = 0; i < utf8.size();) {
         const unsigned char c = utf8[i];

@@ -12,8 +12,10 @@
 #include "checks.h"
 #include "support/memory_form.h"
 #include "support/temp_folder.h"
+#include "text/encoding.h"
 #include "text/regex.h"
 #include "text/text.h"
+#include "web/charset.h"
 
 namespace lilan {
 namespace {
@@ -108,6 +110,49 @@ TEST(FuzzRegressions, ASingleByteEscapeIsRefused) {
     regex.setPattern("a.");
     EXPECT_EQ(regex.execute(subject), 2);
     EXPECT_EQ(regex.subMatchText(2, 0), testing::gb("a文"));
+}
+
+std::string repeated(const std::string& piece, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+// Characters of two bytes in UTF-8 that take four in GB18030 (most of Latin-1, Hebrew,
+// Arabic), and the few two-byte GB18030 characters that stand for characters outside the
+// BMP, double the size of a text on its way across; a page full of them must convert whole,
+// neither overrunning the conversion's buffer nor losing its end.
+TEST(FuzzRegressions, TextsThatDoubleInSizeConvertWhole) {
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::string local;
+    };
+    const Case cases[] = {
+        {"Latin capital A with grave", "\xC3\x80", "\x81\x30\x86\x38"},
+        {"Hebrew alef", "\xD7\x90", "\x81\x30\xF9\x32"},
+        {"Arabic letter", "\xDB\xBF", "\x81\x31\x99\x35"},
+    };
+    for (const Case& c : cases) {
+        for (const int count : {1, 5, 1000}) {
+            const std::string page = repeated(c.utf8, count), local = repeated(c.local, count);
+            EXPECT_EQ(fromUtf8(page), local) << c.name << " x" << count;
+            EXPECT_EQ(toUtf8(local), page) << c.name << " x" << count;
+            const DecodedText decoded = decodeResponse(page);
+            EXPECT_EQ(decoded.code, kCharsetUtf8) << c.name << " x" << count;
+            EXPECT_EQ(decoded.text, local) << c.name << " x" << count;
+        }
+    }
+
+    // A GBK page is kept as it came, so such characters reach the pattern engine as they are.
+    const Text rare = repeated("\xFE\x51", 1000);
+    const std::string rareUtf8 = repeated("\xF0\xA0\x82\x87", 1000); // U+20087
+    EXPECT_EQ(toUtf8(rare), rareUtf8);
+    RegexObject regex;
+    regex.setPattern("x");
+    EXPECT_EQ(regex.execute(rare), 0);
+    EXPECT_EQ(toUtf8(regex.replace(rare)), rareUtf8);
 }
 
 } // namespace
