@@ -63,6 +63,8 @@ for t in "${targets[@]}"; do
   dict=()
   [ -f "fuzz/dictionaries/$t.dict" ] && dict=(-dict="fuzz/dictionaries/$t.dict")
   echo "== $t: ${seconds} s"
+  stamp="fuzz-out/$t.started"
+  touch "$stamp"
   status=0
   # -timeout turns a hang (a pattern the match limits failed to stop, say) into a finding.
   "$build/fuzz/fuzz_$t" "$corpus" "fuzz/corpus/$t" "${dict[@]}" \
@@ -74,12 +76,15 @@ for t in "${targets[@]}"; do
     [ -f "$child" ] && { cat "$child" >>"$log"; rm -f "$child"; }
   done
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true)
-  found=$(find "$findings" -type f | wc -l)
+  # Findings of earlier runs stay where they are until someone has looked at them; count
+  # only this run's.
+  found=$(find "$findings" -type f -newer "$stamp" | wc -l)
   summary+=("$(printf '%-16s %12s runs  %6s inputs  %s findings' "$t" "${runs:-?}" \
                 "$(find "$corpus" -type f | wc -l)" "$found")")
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
     failed+=("$t")
-    grep -E 'property broken|ERROR: (AddressSanitizer|libFuzzer)|runtime error|SUMMARY' "$log" | head -5 || true
+    grep -E 'property broken|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error' "$log" |
+        awk '!seen[$0]++' | head -5 || true
   fi
 done
 

@@ -28,7 +28,8 @@ std::string checkPick(const Text& article, const Text& pick) {
     if (cut) return "picked piece " + shown(pick) + " holds a separator";
     // Without mark-up, pieces are cut out of single lines and only lose blanks at the line
     // ends, so every piece stands in the article as it is.
-    if (isLocalText(article) && article.find('<') == Text::npos && article.find(pick) == Text::npos)
+    if (isLocalText(article) && article.find('<') == Text::npos &&
+        characters(article).find(characters(pick)) == std::string::npos)
         return "picked piece " + shown(pick) + " does not stand in the article";
     return {};
 }

@@ -16,6 +16,14 @@ inline bool isLocalText(std::string_view bytes) {
     return gb18030::toUtf8(bytes, false).has_value();
 }
 
+// The characters of well-formed local text, as UTF-8. Comparisons of text that went through
+// the pattern engine are made on characters: a few characters have two GB18030 forms (a
+// two-byte one from the older table and a four-byte one), and the way back from the engine
+// always writes the second.
+inline std::string characters(std::string_view local) {
+    return gb18030::toUtf8(local, true).value_or(std::string());
+}
+
 // The bytes in a form fit for a failure report: printable ASCII as it is, the rest as \xHH,
 // cut after a few hundred bytes.
 inline std::string shown(std::string_view bytes) {
