@@ -38,7 +38,8 @@ bool writeWhole(const std::string& path, std::string_view bytes) {
 }
 
 // Names with which a value written must read back: no line break or bracket that could
-// make the key line look like a header, or a header like something else.
+// make a key line look like a header or a header like something else, and no "=" that
+// could make one key's line another's.
 bool isSimpleName(std::string_view name) {
     return name.find_first_of("\r\n[]=") == std::string_view::npos;
 }
