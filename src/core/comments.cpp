@@ -1,6 +1,7 @@
 #include "core/comments.h"
 
 #include <array>
+#include <cstring>
 
 #include "text/encoding.h"
 #include "text/gb18030.h"
@@ -32,24 +33,6 @@ bool readCommentPage(WebClient& web, const Text& threadId, Text& lastCommentId, 
     const Text body = web.visit(Text(CommentServiceBase) + "article/" + threadId +
                                 "/comment?commentid=" + lastCommentId + "&reqnum=20&source=1");
     return parseCommentPage(body, lastCommentId, comments, minimumLength);
-}
-
-bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength) {
-    static const Text recordPattern = restoreQuotes(
-        "{''id'':''(\\d+)''.*?''content'':''(.*?)''.*?''nick'':''(.*?)''.*?''region'':''(.*?)''.*?''}");
-    static const Text mars = local("火星");
-
-    RegexObject regex;
-    regex.setPattern(recordPattern);
-    const int n = regex.execute(unescapeResponse(body));
-    for (int i = 1; i <= n; ++i) {
-        lastCommentId = regex.subMatchText(i, 1);
-        CommentRecord record{regex.subMatchText(i, 3), regex.subMatchText(i, 4), regex.subMatchText(i, 2)};
-        if (record.region == "::") record.region = mars;
-        if (countCharacters(record.content, 1) >= minimumLength) comments.push_back(std::move(record));
-        processEvents();
-    }
-    return regex.matchCount() != 0;
 }
 
 namespace {
@@ -101,11 +84,12 @@ inline size_t readChar(const Text& text, size_t at, char32_t& cp) {
     return 1;
 }
 
-// Writes decoded code units as local text, undoing the transport rewrites on the way: "’"
-// becomes an apostrophe and "{$}" a CR LF. A lone surrogate cannot be written and becomes "?".
-class LocalWriter {
+// Writes decoded code units as local text (or, for the pattern engine, as UTF-8), undoing
+// the transport rewrites on the way: "’" becomes an apostrophe and "{$}" a CR LF. A lone
+// surrogate cannot be written and becomes "?".
+template <bool Utf8> class DecodedWriter {
 public:
-    LocalWriter(Text& out, size_t capacity) : out_(out) {
+    DecodedWriter(std::string& out, size_t capacity) : out_(out) {
         out_.resize(capacity);
         p_ = out_.data();
     }
@@ -115,8 +99,7 @@ public:
             const char16_t high = high_;
             high_ = 0;
             if (u >= 0xDC00 && u <= 0xDFFF) {
-                p_ = gb18030::writeChar(p_, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) +
-                                                (u - 0xDC00));
+                write(0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (u - 0xDC00));
                 return;
             }
             *p_++ = '?';
@@ -130,11 +113,20 @@ public:
             *p_++ = '\'';
         } else if (u >= 0xD800 && u <= 0xDBFF) {
             high_ = u;
-        } else if (char* next = gb18030::writeChar(p_, u)) {
-            p_ = next;
         } else {
-            *p_++ = '?';
+            write(u);
         }
+    }
+
+    // ASCII text without "{", "$" or "}".
+    void putRun(const char* s, size_t len) {
+        if (high_) {
+            *p_++ = '?';
+            high_ = 0;
+        }
+        std::memcpy(p_, s, len);
+        p_ += len;
+        braces_ = 0;
     }
 
     void finish() {
@@ -143,6 +135,16 @@ public:
     }
 
 private:
+    void write(char32_t cp) {
+        if constexpr (Utf8) {
+            p_ = gb18030::writeUtf8(p_, cp);
+        } else if (char* next = gb18030::writeChar(p_, cp)) {
+            p_ = next;
+        } else {
+            *p_++ = '?';
+        }
+    }
+
     void putAscii(char c) {
         if (c == '}' && braces_ == 2) {
             p_[-2] = '\r', p_[-1] = '\n';
@@ -153,7 +155,7 @@ private:
         *p_++ = c;
     }
 
-    Text& out_;
+    std::string& out_;
     char* p_;
     char16_t high_ = 0; // a high surrogate waiting for its low half
     int braces_ = 0;    // 1 after "{", 2 after "{$"
@@ -169,14 +171,23 @@ public:
         if (n_ > 0 && text_[0] == '\r' && !(n_ > 1 && text_[1] == '\n')) pos_ = 1;
     }
 
-    // The decoded local text; false when the literal would not parse (a raw line break, or
-    // a backslash with nothing after it).
-    bool decode(Text& result) {
-        LocalWriter out(result, n_ * 2 + 8); // no character grows by more than that
+    // The decoded text, as local text or as UTF-8; false when the literal would not parse (a
+    // raw line break, or a backslash with nothing after it).
+    template <bool Utf8> bool decode(std::string& result) {
+        DecodedWriter<Utf8> out(result, n_ * 2 + 8); // no character grows by more than that
         char16_t produced[3];
+        const char* data = text_.data();
         while (pos_ < n_) {
-            const unsigned char c = text_[pos_];
-            if (isPlain(c)) {
+            const unsigned char c = data[pos_];
+            if (kRunByte[c]) { // a run of plain text goes out as it is
+                size_t end = pos_ + 1;
+                while (end < n_ && kRunByte[static_cast<unsigned char>(data[end])])
+                    ++end;
+                out.putRun(data + pos_, end - pos_);
+                pos_ = end;
+                continue;
+            }
+            if (isPlain(c)) { // "{", "$" and "}", which may spell "{$}"
                 out.put(c);
                 ++pos_;
                 continue;
@@ -203,6 +214,16 @@ public:
     }
 
 private:
+    // Bytes that stand for themselves and can never be part of "{$}": they are copied in runs.
+    static constexpr auto kRunByte = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0x20; c < 0x80; ++c)
+            t[c] = true;
+        for (const char c : {'\\', '\'', '%', '{', '$', '}'})
+            t[static_cast<unsigned char>(c)] = false;
+        return t;
+    }();
+
     static bool isPlain(unsigned char c) {
         return c >= 0x20 && c < 0x80 && c != '\\' && c != '\'' && c != '%';
     }
@@ -335,9 +356,31 @@ private:
 
 } // namespace
 
+bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength) {
+    static const Text recordPattern = restoreQuotes(
+        "{''id'':''(\\d+)''.*?''content'':''(.*?)''.*?''nick'':''(.*?)''.*?''region'':''(.*?)''.*?''}");
+    static const Text mars = local("火星");
+
+    RegexObject regex;
+    regex.setPattern(recordPattern);
+    // The decoded response goes to the pattern engine in its own UTF-8, sparing a
+    // conversion of the whole page.
+    std::string decoded;
+    if (!ResponseDecoder(body).decode<true>(decoded)) decoded.clear();
+    const int n = regex.executeUtf8(std::move(decoded));
+    for (int i = 1; i <= n; ++i) {
+        lastCommentId = regex.subMatchText(i, 1);
+        CommentRecord record{regex.subMatchText(i, 3), regex.subMatchText(i, 4), regex.subMatchText(i, 2)};
+        if (record.region == "::") record.region = mars;
+        if (countCharacters(record.content, 1) >= minimumLength) comments.push_back(std::move(record));
+        processEvents();
+    }
+    return regex.matchCount() != 0;
+}
+
 Text unescapeResponse(const Text& response) {
     Text decoded;
-    if (!ResponseDecoder(response).decode(decoded)) return {};
+    if (!ResponseDecoder(response).decode<false>(decoded)) return {};
     return decoded;
 }
 

@@ -206,6 +206,10 @@ char* writeChar(char* p, char32_t cp) {
     return putGb(tables(), p, cp);
 }
 
+char* writeUtf8(char* p, char32_t cp) {
+    return putUtf8(p, cp);
+}
+
 // Length of the run of ASCII bytes at the start of `s`, eight bytes at a time: most of
 // what the program converts (markup, escapes, addresses) is ASCII.
 size_t asciiRun(std::string_view s) {
@@ -233,6 +237,7 @@ bool appendChar(std::string& out, char32_t cp) {
 // characters outside the BMP, four bytes in UTF-8; and most characters of two UTF-8 bytes
 // (Latin-1 letters, Hebrew, Arabic) take four bytes in GB18030.
 std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
+    if (asciiRun(gb) == gb.size()) return std::string(gb); // the same bytes in both encodings
     const Tables& t = tables();
     std::string out(gb.size() * 2 + 4, '\0');
     char* p = out.data();
@@ -261,6 +266,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
 }
 
 std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
+    if (asciiRun(utf8) == utf8.size()) return std::string(utf8);
     const Tables& t = tables();
     std::string out(utf8.size() * 2 + 4, '\0');
     char* p = out.data();

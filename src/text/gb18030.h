@@ -20,6 +20,8 @@ bool appendChar(std::string& out, char32_t cp);
 // Writes the GB18030 form of `cp` (at most four bytes) at `p` and returns the end; nullptr
 // for a lone surrogate.
 char* writeChar(char* p, char32_t cp);
+// Writes the UTF-8 form of `cp` (at most four bytes) at `p` and returns the end.
+char* writeUtf8(char* p, char32_t cp);
 // Length of the run of ASCII bytes at the start of `s`.
 size_t asciiRun(std::string_view s);
 

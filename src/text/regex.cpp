@@ -259,11 +259,15 @@ void RegexObject::compile() {
 }
 
 int RegexObject::execute(const Text& subject) {
+    return executeUtf8(toUtf8(subject));
+}
+
+int RegexObject::executeUtf8(std::string subject) {
     matches_.clear();
     const Compiled* compiled = engine_->compiled.get();
     if (!compiled || !compiled->code) return 0;
     std::string& utf8 = engine_->subject;
-    utf8 = toUtf8(subject);
+    utf8 = std::move(subject);
     std::vector<Match> found;
     const bool ok = forEachMatch(*compiled, utf8, flagMask_ & 4,
                                  [&](const Spans& spans) { found.push_back(Match{spans}); });

@@ -34,6 +34,9 @@ public:
     Text subMatchText(int matchIndex, int groupIndex) const;
     // Matches `subject` (all matches with the global flag, else the first); returns the count.
     int execute(const Text& subject);
+    // The same for a subject already in the engine's UTF-8, as a decoder that produces it
+    // hands it over; the groups still come back as local text.
+    int executeUtf8(std::string subject);
     // `subject` with the matches replaced; "$1".."$99", "$&", "$`", "$'" and "$$" work in
     // `replacement`. Does not touch the stored matches.
     Text replace(const Text& subject, const Text& replacement = {});
