@@ -50,9 +50,13 @@ size_t boundaryAtOrAfter(std::string_view text, size_t index, size_t floor = 0) 
     return i;
 }
 
+inline bool isAsciiLetter(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
 bool hasAsciiLetter(std::string_view s) {
     for (const unsigned char c : s) {
-        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') return true;
+        if (isAsciiLetter(c)) return true;
     }
     return false;
 }
@@ -61,17 +65,29 @@ bool hasAsciiLetter(std::string_view s) {
 // when ignoring case), without regard to character boundaries.
 size_t nextCandidate(std::string_view text, std::string_view needle, size_t from, bool ignoreCase) {
     if (!ignoreCase) return text.find(needle, from);
-    const unsigned char c = needle[0];
-    if ((c | 0x20) < 'a' || (c | 0x20) > 'z') {
-        for (size_t at = text.find(static_cast<char>(c), from); at != std::string_view::npos;
-             at = text.find(static_cast<char>(c), at + 1)) {
-            if (sameAt(text, at, needle, true)) return at;
+    // Anchor the byte search on the needle's first byte that has no other letter case.
+    size_t anchor = 0;
+    while (anchor < needle.size() && isAsciiLetter(static_cast<unsigned char>(needle[anchor])))
+        ++anchor;
+    if (anchor < needle.size()) {
+        const char a = needle[anchor];
+        for (size_t at = text.find(a, from + anchor); at != std::string_view::npos;
+             at = text.find(a, at + 1)) {
+            if (sameAt(text, at - anchor, needle, true)) return at - anchor;
         }
         return std::string_view::npos;
     }
+    // A needle of letters only: follow both letter cases of its first byte.
+    const unsigned char c = needle[0];
     const char lower = static_cast<char>(c | 0x20), upper = static_cast<char>(c & ~0x20);
-    for (size_t at = from; at < text.size(); ++at) {
-        if ((text[at] == lower || text[at] == upper) && sameAt(text, at, needle, true)) return at;
+    size_t nextLower = text.find(lower, from), nextUpper = text.find(upper, from);
+    while (nextLower != std::string_view::npos || nextUpper != std::string_view::npos) {
+        const size_t at = std::min(nextLower, nextUpper);
+        if (sameAt(text, at, needle, true)) return at;
+        if (at == nextLower)
+            nextLower = text.find(lower, at + 1);
+        else
+            nextUpper = text.find(upper, at + 1);
     }
     return std::string_view::npos;
 }
