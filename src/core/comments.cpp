@@ -54,6 +54,20 @@ inline int hexValue(char16_t c) {
     return c < 128 ? table[c] : -1;
 }
 
+// The character a backslash and `cp` stand for in a string literal, or 0 when `cp` is no
+// one-letter escape.
+inline char16_t simpleEscape(char32_t cp) {
+    switch (cp) {
+    case U'b': return u'\b';
+    case U'f': return u'\f';
+    case U'n': return u'\n';
+    case U'r': return u'\r';
+    case U't': return u'\t';
+    case U'v': return u'\v';
+    default: return 0;
+    }
+}
+
 inline char16_t* putCodePoint(char16_t* p, char32_t cp) {
     if (cp >= 0x10000) {
         cp -= 0x10000;
@@ -304,28 +318,13 @@ private:
             return 3;
         }
         at += len;
+        if (const char16_t simple = simpleEscape(cp)) {
+            units[0] = simple;
+            return 1;
+        }
         switch (cp) {
-        case U'b':
-            units[0] = u'\b';
-            return 1;
-        case U'f':
-            units[0] = u'\f';
-            return 1;
-        case U'n':
-            units[0] = u'\n';
-            return 1;
-        case U'r':
-            units[0] = u'\r';
-            return 1;
-        case U't':
-            units[0] = u'\t';
-            return 1;
-        case U'v':
-            units[0] = u'\v';
-            return 1;
         case U'\r':
-        case U'\n':
-            return -1;
+        case U'\n': return -1;
         case U'x':
             if (at + 1 < n_ && hexValue(text_[at]) >= 0 && hexValue(text_[at + 1]) >= 0) {
                 units[0] = static_cast<char16_t>(hexValue(text_[at]) * 16 + hexValue(text_[at + 1]));
