@@ -137,27 +137,13 @@ QPixmap bannerPicture(BannerPicture which, int width, int height) {
     const QRectF tile =
         which == BannerPicture::Logo ? QRectF(0, 0, width, height) : QRectF(6, 6, width - 12, height - 12);
     switch (which) {
-    case BannerPicture::Save:
-        drawSave(p, tile);
-        break;
-    case BannerPicture::Contact:
-        drawContact(p, tile);
-        break;
-    case BannerPicture::Home:
-        drawHome(p, tile);
-        break;
-    case BannerPicture::Help:
-        drawHelp(p, tile);
-        break;
-    case BannerPicture::More:
-        drawMore(p, tile);
-        break;
-    case BannerPicture::Logo:
-        drawLogo(p, tile);
-        break;
-    case BannerPicture::Collector:
-        drawCollector(p, tile);
-        break;
+    case BannerPicture::Save: drawSave(p, tile); break;
+    case BannerPicture::Contact: drawContact(p, tile); break;
+    case BannerPicture::Home: drawHome(p, tile); break;
+    case BannerPicture::Help: drawHelp(p, tile); break;
+    case BannerPicture::More: drawMore(p, tile); break;
+    case BannerPicture::Logo: drawLogo(p, tile); break;
+    case BannerPicture::Collector: drawCollector(p, tile); break;
     }
     return picture;
 }

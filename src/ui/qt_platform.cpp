@@ -17,6 +17,9 @@ void QtPlatform::showMessage(const Text& text, const Text& title, MessageKind ki
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, toQString(title),
                     toQString(text), QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("信息框"));
+    // A preview shows the article's own mark-up; Qt would otherwise render a text that looks
+    // like HTML instead of showing it.
+    box.setTextFormat(Qt::PlainText);
     if (warning) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }

@@ -57,8 +57,18 @@ Text chooseFolder(const Text& initialFolder, const Text& title) {
     return trim(fromQString(dialog.selectedFiles().first()));
 }
 
+namespace {
+
+// A local path as the address of a file: relative paths are taken from the working folder,
+// as the program reads and writes them.
+QUrl localFileAddress(const QString& path) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
 void openWithShell(const QString& target) {
-    const QUrl address = target.contains(QStringLiteral("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
+    const QUrl address = target.contains(QStringLiteral("://")) ? QUrl(target) : localFileAddress(target);
     QDesktopServices::openUrl(address);
 }
 
@@ -71,7 +81,7 @@ void openInExplorer(const Text& path) {
         QProcess::startDetached(info.absoluteFilePath(), {}, info.absolutePath());
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    QDesktopServices::openUrl(localFileAddress(target));
 }
 
 } // namespace lilan

@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <limits>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHash>
@@ -116,32 +118,33 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
         link->setText(text);
         return link;
     }
-    case ControlKind::Picture:
-        return new PictureButton(parent);
-    case ControlKind::Box:
-        return new QWidget(parent);
-    case ControlKind::Group:
-        return new QGroupBox(text, parent);
-    case ControlKind::Edit:
-        return new QLineEdit(parent);
+    case ControlKind::Picture: return new PictureButton(parent);
+    case ControlKind::Box: return new QWidget(parent);
+    case ControlKind::Group: return new QGroupBox(text, parent);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(parent);
+        // Qt cuts a line at 32 767 characters by default; a replacement list may be longer,
+        // and a cut value would be saved cut.
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        return edit;
+    }
     case ControlKind::Lines: {
         auto* box = new QPlainTextEdit(parent);
         box->setLineWrapMode(QPlainTextEdit::NoWrap);
         box->setTabChangesFocus(true);
         return box;
     }
-    case ControlKind::Button:
-        return new QPushButton(text, parent);
-    case ControlKind::RightButton:
-        return new RightClickButton(text, parent);
-    case ControlKind::Check:
-        return new QCheckBox(text, parent);
-    case ControlKind::Radio:
-        return new QRadioButton(text, parent);
+    case ControlKind::Button: return new QPushButton(text, parent);
+    case ControlKind::RightButton: return new RightClickButton(text, parent);
+    case ControlKind::Check: return new QCheckBox(text, parent);
+    case ControlKind::Radio: return new QRadioButton(text, parent);
     case ControlKind::Combo: {
         auto* combo = new QComboBox(parent);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // Typing must not complete the text from the list: the typed text is the template.
+        combo->setCompleter(nullptr);
+        combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
         return combo;
     }
     }
