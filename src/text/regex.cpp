@@ -19,10 +19,11 @@ constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 
 // Rewrites the pattern where the engine's defaults differ from the semantics the program's
 // patterns were written for: in multi-line mode "$" must also match before a carriage
-// return, so that a line ending in CR LF ends before its CR. ("." already stops at a line
+// return, so that a line ending in CR LF ends before its CR, and "^" also after one, as a
+// lone CR ends a line too. ("." already stops at a line
 // feed only, and \uXXXX and literal braces are handled by options.)
 std::string adaptPattern(const std::string& utf8, bool multiLine) {
-    if (!multiLine || utf8.find('$') == std::string::npos) return utf8;
+    if (!multiLine || utf8.find_first_of("$^") == std::string::npos) return utf8;
     std::string out;
     out.reserve(utf8.size() + 16);
     bool inClass = false;
@@ -48,6 +49,10 @@ std::string adaptPattern(const std::string& utf8, bool multiLine) {
         }
         if (c == '$') {
             out += "(?:$|(?=\\r))";
+            continue;
+        }
+        if (c == '^') {
+            out += "(?:^|(?<=\\r))";
             continue;
         }
         out += c;
@@ -136,24 +141,11 @@ template <typename Each>
 bool forEachMatch(const Compiled& compiled, const std::string& subject, bool global, Each each) {
     pcre2_match_data* data = pcre2_match_data_create_from_pattern(compiled.code, nullptr);
     size_t start = 0;
-    uint32_t options = 0;
     bool ok = true;
     while (start <= subject.size()) {
-        const int rc =
-            pcre2_match(compiled.code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), start,
-                        options | PCRE2_NO_UTF_CHECK, data, matchContext().context);
-        if (rc == PCRE2_ERROR_NOMATCH) {
-            if (options == 0) break;
-            // An empty match was just found here: move on by one character.
-            options = 0;
-            if (start >= subject.size()) break;
-            size_t step = 1;
-            while (start + step < subject.size() &&
-                   (static_cast<unsigned char>(subject[start + step]) & 0xC0) == 0x80)
-                ++step;
-            start += step;
-            continue;
-        }
+        const int rc = pcre2_match(compiled.code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                                   subject.size(), start, PCRE2_NO_UTF_CHECK, data, matchContext().context);
+        if (rc == PCRE2_ERROR_NOMATCH) break;
         if (rc < 0) {
             ok = false;
             break;
@@ -167,7 +159,14 @@ bool forEachMatch(const Compiled& compiled, const std::string& subject, bool glo
         each(spans);
         if (!global) break;
         start = ov[1];
-        options = ov[0] == ov[1] ? (PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED) : 0;
+        if (ov[0] == ov[1]) {
+            // After an empty match the search goes on one character further, as script
+            // engines do (not by retrying here for a longer match, as Perl does).
+            if (start >= subject.size()) break;
+            ++start;
+            while (start < subject.size() && (static_cast<unsigned char>(subject[start]) & 0xC0) == 0x80)
+                ++start;
+        }
     }
     pcre2_match_data_free(data);
     return ok;

@@ -380,6 +380,14 @@ Text textBetween(std::string_view text, std::string_view startMarker, std::strin
     return mid(work, b, e - b - options.endShift);
 }
 
+namespace {
+bool isFourByteCharacter(std::string_view t, size_t i) {
+    auto at = [&](size_t k) { return static_cast<unsigned char>(t[i + k]); };
+    return i + 3 < t.size() && at(1) >= 0x30 && at(1) <= 0x39 && at(2) >= 0x81 && at(2) <= 0xFE &&
+           at(3) >= 0x30 && at(3) <= 0x39;
+}
+} // namespace
+
 long countCharacters(std::string_view text, int lineBreakMode) {
     long count = 0;
     bool pending = false;
@@ -393,6 +401,12 @@ long countCharacters(std::string_view text, int lineBreakMode) {
     };
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = text[i];
+        if (c >= 0x81 && !pending && isFourByteCharacter(text, i)) {
+            // GB18030's four-byte characters (emoji, rare ideographs) are one character each.
+            ++count;
+            i += 3;
+            continue;
+        }
         const bool lineBreak = c == '\r' || c == '\n';
         if (c < 0x80 && !lineBreak) {
             ++count;

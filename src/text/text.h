@@ -83,7 +83,8 @@ struct BetweenOptions {
 Text textBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
                  long* position = nullptr, const BetweenOptions& options = {});
 
-// Character count. Mode 1: a two-byte unit, a CR LF pair and a lone CR or LF count one;
+// Character count. Mode 1: a two-byte unit (and a GB18030 four-byte character), a CR LF
+// pair and a lone CR or LF count one;
 // mode 0 leaves line breaks out; mode 2 counts CR and LF one each.
 long countCharacters(std::string_view text, int lineBreakMode = 1);
 

@@ -49,6 +49,10 @@ TEST(RegexObject, ReplaceSemantics) {
         {"(\\w+)@(\\w+)", true, true, true, "x@y", "$2 at $1", "y at x"},
         {"b", true, true, true, "abc", "[$&|$`|$'|$$|$9]", "a[b|a|c|$|$9]c"},
         {"x*", true, true, true, "xab", "-", "--a-b-"},
+        // After an empty match the search moves on one character, as in script engines.
+        {"a*?", true, true, true, "aa", "-", "-a-a-"},
+        {"|a", true, true, true, "a", "-", "-a-"},
+        {"^b", true, true, true, "a\rb", "-", "a\r-"}, // a lone CR ends a line too
         {"^ +| +$", true, true, true, " a \r\n b ", "", "a\r\nb"},
         {"^[ \\t]*$(\\r\\n)", true, true, true, "a\r\n  \r\nb", "", "a\r\nb"},
         {"a.c", true, true, true, "a\nc a\rc abc", "-", "a\nc - -"},

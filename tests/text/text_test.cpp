@@ -183,8 +183,12 @@ TEST(CountCharacters, ThreeLineBreakModes) {
         int mode;
         long expected;
     } cases[] = {
-        {gb("中文"), 1, 2}, {"ab\r\ncd", 1, 5}, {"ab\r\ncd", 0, 4},        {"ab\r\ncd", 2, 6}, {"a\rb", 1, 3},
-        {"a\nb", 1, 3},     {"\n", 1, 1},       {gb("中") + "\r\n", 1, 2}, {"\r\n\r\n", 1, 2}, {"", 1, 0},
+        {gb("中文"), 1, 2}, {"ab\r\ncd", 1, 5},
+        {"ab\r\ncd", 0, 4}, {"ab\r\ncd", 2, 6},
+        {"a\rb", 1, 3},     {"a\nb", 1, 3},
+        {"\n", 1, 1},       {gb("中") + "\r\n", 1, 2},
+        {"\r\n\r\n", 1, 2}, {"", 1, 0},
+        {gb("好😀😀"), 1, 3}, {gb("😀") + "ab", 0, 3}, // a four-byte character is one
     };
     for (const auto& c : cases)
         EXPECT_EQ(countCharacters(c.text, c.mode), c.expected) << c.mode;
