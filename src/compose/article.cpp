@@ -40,8 +40,7 @@ Text assemble(const Form& form, const Text& body, const Text& title) {
 } // namespace
 
 ArticleResult writeArticle(const Form& form, Text& article, ArticleContext& context) {
-    const Text folder = form.text("编辑框保存文件夹");
-    makeDirectoryPath(folder + "/");
+    makeDirectoryPath(form.text("编辑框保存文件夹") + "/");
 
     article = assemble(form, article, context.title);
 
@@ -53,8 +52,7 @@ ArticleResult writeArticle(const Form& form, Text& article, ArticleContext& cont
         return result;
     }
 
-    const ArticleFileOutcome outcome =
-        writeArticleFile(folder, sanitizeFileName(result.name), form.text("编辑框文件扩展名"), article);
+    const ArticleFileOutcome outcome = writeArticleFile(form, sanitizeFileName(result.name), article);
     if (!outcome.written) reportFailure(outcome, context);
     result.made = outcome.written;
     return result;

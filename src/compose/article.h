@@ -9,14 +9,14 @@ namespace lilan {
 
 // What the article writer needs to know of the run it serves.
 struct ArticleContext {
-    Text title;                  // the current news title
-    bool previewOnly = false;    // show the article instead of writing it
+    Text title;                   // the current news title
+    bool previewOnly = false;     // show the article instead of writing it
     bool failureReported = false; // set once a failed write has been reported in this run
 };
 
 struct ArticleResult {
-    Text name;          // the article's name, unsanitised
-    bool made = false;  // written to a file, or shown in preview
+    Text name;         // the article's name, unsanitised
+    bool made = false; // written to a file, or shown in preview
 };
 
 // Removes addresses and mark-up, applies the user's replacements and the comma entity, as

@@ -68,13 +68,16 @@ Text fitNameComponent(const Text& name, const Text& suffix, size_t limit) {
     return name.substr(0, end);
 }
 
-ArticleFileOutcome writeArticleFile(const Text& folder, const Text& name, const Text& extension,
-                                    const Text& bytes) {
-    const Text directory = folder + "/";
-    const size_t limit = nameLimit(toUtf8(directory));
+ArticleFileOutcome writeArticleFile(const Form& form, const Text& name, const Text& bytes) {
     ArticleFileOutcome outcome;
+    Text directory;
+    size_t limit = 0;
     for (long long n = 0;; ++n) {
-        const Text suffix = (n == 0 ? Text() : integerToText(n)) + "." + extension;
+        if (Text now = form.text("编辑框保存文件夹") + "/"; now != directory || n == 0) {
+            directory = std::move(now);
+            limit = nameLimit(toUtf8(directory));
+        }
+        const Text suffix = (n == 0 ? Text() : integerToText(n)) + "." + form.text("编辑框文件扩展名");
         outcome.path = directory + fitNameComponent(name, suffix, limit) + suffix;
         const std::string pathUtf8 = toUtf8(outcome.path);
         if (!isOccupied(pathUtf8)) {

@@ -158,6 +158,22 @@ TEST(ArticleWriting, ReadsTheWindowAgainForEveryArticle) {
     EXPECT_EQ(temp.names(), (std::set<std::string>{"t.htm", "t.txt"}));
 }
 
+// The window handles its events between two tried names, so a folder changed there is the
+// folder of the next try.
+TEST(ArticleWriting, ReadsTheFolderAgainForEveryNameTried) {
+    TempFolder temp;
+    MemoryForm form = articleForm(temp.path() + "/a");
+    std::filesystem::create_directories(temp / "a");
+    std::filesystem::create_directories(temp / "b");
+    testing::writeBytes(temp / "a/t.htm", "old");
+    RecordingPlatform platform;
+    platform.onEvents = [&] { form.set("编辑框保存文件夹", temp.path() + "/b"); };
+    ArticleContext context{"t", false, false};
+    EXPECT_TRUE(write(form, "x", context).result.made);
+    EXPECT_EQ(temp.names("a"), (std::set<std::string>{"t.htm"}));
+    EXPECT_EQ(temp.names("b"), (std::set<std::string>{"t1.htm"}));
+}
+
 TEST(ArticleNaming, NamesByTitleOrByARandomSentence) {
     struct Case {
         const char* name;
