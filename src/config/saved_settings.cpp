@@ -101,9 +101,7 @@ void loadRows(SettingsFile& file, Form& form, std::span<const SettingRow> rows, 
         case SettingKind::Flag:
             form.setChecked(row.control, file.readBool(table.keys[i], form.isChecked(row.control)));
             break;
-        case SettingKind::CheckedState:
-            file.loadCheckedState(form, row.control);
-            break;
+        case SettingKind::CheckedState: file.loadCheckedState(form, row.control); break;
         }
     }
 }
@@ -115,15 +113,9 @@ bool saveRows(SettingsFile& file, Form& form, std::span<const SettingRow> rows, 
         file.setSection(table.section);
         bool written = false;
         switch (row.kind) {
-        case SettingKind::Text:
-            written = file.writeText(table.keys[i], form.text(row.control));
-            break;
-        case SettingKind::Flag:
-            written = file.writeBool(table.keys[i], form.isChecked(row.control));
-            break;
-        case SettingKind::CheckedState:
-            written = file.saveCheckedState(form, row.control);
-            break;
+        case SettingKind::Text: written = file.writeText(table.keys[i], form.text(row.control)); break;
+        case SettingKind::Flag: written = file.writeBool(table.keys[i], form.isChecked(row.control)); break;
+        case SettingKind::CheckedState: written = file.saveCheckedState(form, row.control); break;
         }
         allWritten = allWritten && written;
     }

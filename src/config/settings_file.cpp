@@ -212,9 +212,10 @@ bool SettingsFile::writeText(const Text& key, const Text& value) {
 }
 
 Text SettingsFile::readText(const Text& key, const Text& defaultValue) {
+    // The default takes the same way back as a stored value, so a token in it reads as a
+    // line break too.
     const Text stored = readStored(key, Text());
-    if (stored.empty()) return defaultValue;
-    return replaceText(stored, kLineBreakToken, kCrLf);
+    return replaceText(stored.empty() ? defaultValue : stored, kLineBreakToken, kCrLf);
 }
 
 bool SettingsFile::writeBool(const Text& key, bool flag) {

@@ -10,18 +10,12 @@ constexpr const char* kTarget = "GB18030";
 // The charset names iconv knows the codes 2 to 6 by.
 const char* sourceName(int code) {
     switch (code) {
-    case kCharsetUtf8:
-        return "UTF-8";
-    case kCharsetUtf16LE:
-        return "UTF-16LE";
-    case kCharsetUtf16BE:
-        return "UTF-16BE";
-    case kCharsetBig5:
-        return "BIG5";
-    case kCharsetBig5Hkscs:
-        return "BIG5-HKSCS";
-    default:
-        return nullptr;
+    case kCharsetUtf8: return "UTF-8";
+    case kCharsetUtf16LE: return "UTF-16LE";
+    case kCharsetUtf16BE: return "UTF-16BE";
+    case kCharsetBig5: return "BIG5";
+    case kCharsetBig5Hkscs: return "BIG5-HKSCS";
+    default: return nullptr;
     }
 }
 
@@ -72,10 +66,8 @@ Start chooseStart(std::string_view bytes, int requested) {
     case kCharsetUtf16BE:
         // The caller vouches for the mark, so two bytes are skipped whatever they are.
         return {requested, 2};
-    case kCharsetUtf8:
-        return {kCharsetUtf8, beginsWith(bytes, utf8Mark) ? size_t{3} : size_t{0}};
-    default:
-        return {requested, 0};
+    case kCharsetUtf8: return {kCharsetUtf8, beginsWith(bytes, utf8Mark) ? size_t{3} : size_t{0}};
+    default: return {requested, 0};
     }
 }
 

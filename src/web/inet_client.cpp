@@ -244,7 +244,8 @@ std::string InetClient::fetchBytes(const FetchRequest& request, Text* headers) {
     }
 
     // Wait in short slices, letting the window handle its events between them, until the
-    // worker ends or the limit has passed.
+    // worker ends or the limit has passed. The limit counts from the start of the fetch: a
+    // server that never answers gives up after it even while the user keeps the window busy.
     const auto deadline = std::chrono::steady_clock::now() + limit;
     bool finished = false;
     for (;;) {
@@ -253,8 +254,10 @@ std::string InetClient::fetchBytes(const FetchRequest& request, Text* headers) {
             const auto until = std::min(deadline, std::chrono::steady_clock::now() + web::kEventSlice);
             finished = exchange->ended.wait_until(lock, until, [&] { return exchange->finished->load(); });
         }
-        if (finished || std::chrono::steady_clock::now() >= deadline) break;
+        // The window handles its events after every wait, the last one included, so that a
+        // click made while the page was loading is seen before the caller goes on.
         processEvents();
+        if (finished || std::chrono::steady_clock::now() >= deadline) break;
     }
 
     if (!finished) {

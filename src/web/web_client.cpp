@@ -33,9 +33,15 @@ struct Response {
 
 // The address as the request opens it: "http://" is put in front of an address without a
 // scheme. An address naming any scheme other than http or https is refused.
+// A blank inside an address is sent escaped, as browsers and the platform's request object
+// do; libcurl would refuse the address instead.
+Text escapeBlanks(const Text& url) {
+    return replaceText(url, " ", "%20");
+}
+
 std::optional<Text> openAddress(const Text& url) {
     const Text lower = web::lowerAscii(url);
-    if (lower.starts_with("http://") || lower.starts_with("https://")) return url;
+    if (lower.starts_with("http://") || lower.starts_with("https://")) return escapeBlanks(url);
     const auto colon = lower.find("://");
     if (colon != Text::npos && colon > 0) {
         const bool isScheme =
@@ -44,7 +50,7 @@ std::optional<Text> openAddress(const Text& url) {
             });
         if (isScheme) return std::nullopt;
     }
-    return "http://" + url;
+    return "http://" + escapeBlanks(url);
 }
 
 Text environmentProxy() {
@@ -202,12 +208,9 @@ Text WebClient::visit(const Text& address, const VisitOptions& options) {
     if (options.keepCookies) keptCookie_ = cookiesOf(response.headers.lines);
 
     switch (options.charsetCode) {
-    case -2:
-        return responseText(response);
-    case -1:
-        return response.body.substr(0, response.body.find('\0'));
-    default:
-        return decodeResponse(response.body, options.charsetCode).text;
+    case -2: return responseText(response);
+    case -1: return response.body.substr(0, response.body.find('\0'));
+    default: return decodeResponse(response.body, options.charsetCode).text;
     }
 }
 

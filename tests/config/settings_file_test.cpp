@@ -95,6 +95,8 @@ TEST_F(SettingsFileTest, LineBreakTokenBothWays) {
     // A token the user typed reads back as a line break too.
     ASSERT_TRUE(store.writeText("typed", gb("一┊*┊二")));
     EXPECT_EQ(store.readText("typed", "d"), gb("一\r\n二"));
+    // A default takes the same way back: a missing key with a token in its default.
+    EXPECT_EQ(store.readText("missing", gb("三┊*┊四")), gb("三\r\n四"));
 }
 
 TEST_F(SettingsFileTest, TruthValues) {

@@ -296,3 +296,17 @@ TEST_F(WebClientTest, EnvironmentProxyIsHonoured) {
 
 } // namespace
 } // namespace lilan
+
+namespace lilan {
+namespace {
+
+// A blank inside an address is sent escaped rather than refused.
+TEST_F(WebClientTest, BlanksInsideAnAddressAreEscaped) {
+    site().setPage("/a%20b.htm", "found");
+    WebClient client(10s);
+    EXPECT_EQ(client.visit(at("http://@/a b.htm")), "found");
+    EXPECT_EQ(onlyRequest().target, "/a%20b.htm");
+}
+
+} // namespace
+} // namespace lilan
