@@ -57,14 +57,6 @@ const ControlCase kCollectorControls[] = {
     {"按钮开始采集", "QPushButton", 344, 300, 128, 31, "开始采集", -1},
 };
 
-QString shownText(QWidget* w) {
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
-    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
-    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText();
-    return {};
-}
-
 class CollectorWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -25,17 +25,6 @@
 namespace lilan::testing {
 namespace {
 
-// What a control shows: its caption, title or text, lines joined by LF as Qt keeps them.
-QString shownText(QWidget* w) {
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
-    if (auto* box = qobject_cast<QPlainTextEdit*>(w)) return box->toPlainText();
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
-    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
-    if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
-    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText();
-    return {};
-}
-
 struct ControlCase {
     const char* name;
     const char* kind; // the Qt class the control is, or derives from

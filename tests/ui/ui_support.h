@@ -2,11 +2,16 @@
 // temporary folder, a recording platform instead of message boxes, and small helpers.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -21,6 +26,7 @@
 #include "config/settings_file.h"
 #include "core/shared_state.h"
 #include "support/memory_form.h"
+#include "support/temp_folder.h"
 #include "text/encoding.h"
 #include "ui/qt_form.h"
 #include "ui/window_services.h"
@@ -53,13 +59,15 @@ private:
     fs::path path_;
 };
 
-inline std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
+// What a control shows: its caption, title or text, lines joined by LF as Qt keeps them.
+inline QString shownText(QWidget* w) {
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(w)) return box->toPlainText();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText();
+    return {};
 }
 
 // The key lines of one section of a settings file, in file order (local text).
