@@ -43,16 +43,18 @@ int base64Value(char c) {
 
 // ---- JSON: just enough to talk to the control interface ------------------------------
 
-// Strings go out byte by byte: bytes of 0x80 and above as \u00XX. The server reads such
-// strings as one character per byte, which keeps raw paths (e.g. GBK bytes) intact.
-std::string jsonBytes(const std::string& bytes) {
+// A JSON string. With `bytesAsCharacters`, bytes of 0x80 and above go out as \u00XX: the
+// server reads such strings as one character per byte, which keeps raw paths (e.g. GBK
+// bytes) intact. Otherwise the text is UTF-8 and goes out as it is, with only the characters
+// JSON requires escaped.
+std::string jsonString(const std::string& text, bool bytesAsCharacters) {
     static const char* hex = "0123456789abcdef";
     std::string out = "\"";
-    for (unsigned char c : bytes) {
+    for (unsigned char c : text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7f) {
+        } else if (c < 0x20 || (bytesAsCharacters && c >= 0x7f)) {
             out += "\\u00";
             out += hex[c >> 4];
             out += hex[c & 15];
@@ -63,23 +65,11 @@ std::string jsonBytes(const std::string& bytes) {
     return out + "\"";
 }
 
-// UTF-8 strings go out as they are, with only the characters JSON requires escaped.
+std::string jsonBytes(const std::string& bytes) {
+    return jsonString(bytes, true);
+}
 std::string jsonUtf8(const std::string& utf8) {
-    static const char* hex = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return jsonString(utf8, false);
 }
 
 struct JsonValue {
@@ -236,21 +226,11 @@ private:
             if (pos_ >= text_.size()) fail("unterminated escape");
             char e = text_[pos_++];
             switch (e) {
-            case 'b':
-                out += '\b';
-                break;
-            case 'f':
-                out += '\f';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
             case 'u': {
                 unsigned long cp = hex4();
                 if (cp >= 0xd800 && cp < 0xdc00 && text_.compare(pos_, 2, "\\u") == 0) {
@@ -265,9 +245,7 @@ private:
                     appendUtf8(out, cp);
                 break;
             }
-            default:
-                out += e;
-                break; // \" \\ \/
+            default: out += e; break; // \" \\ \/
             }
         }
     }
