@@ -14,7 +14,8 @@
 #
 # Usage: tools/bench-e2e.sh            (ROUNDS=5 PAGES=200 BUILD_DIR=build-bench by default)
 #        PROFILE=perf.data tools/bench-e2e.sh   also records three more runs with perf
-#                                              (call graphs from DWARF) into that file
+#                                              (call graphs from DWARF) into that file;
+#                                              CALL_GRAPH=fp for a build with frame pointers
 # Installs nginx from Debian's packages when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -160,7 +161,7 @@ done
 
 if [ -n "${PROFILE:-}" ]; then
     export RUNNER work expected
-    perf record -q --call-graph dwarf,32768 -F 4000 -o "$PROFILE" -- bash -c '
+    perf record -q --call-graph "${CALL_GRAPH:-dwarf,32768}" -F 4000 -o "$PROFILE" -- bash -c '
         for i in 1 2 3; do
             rm -rf "$work/out"
             "$RUNNER" run "$work/site/addresses.txt" "$work/out" "$expected" >/dev/null

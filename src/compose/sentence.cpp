@@ -81,7 +81,8 @@ Text pickRandomSentence(const Text& article) {
     for (int32_t i = 0; i < count; ++i) {
         processEvents();
         const Text& piece = pieces[static_cast<size_t>(drawer.draw(1, count) - 1)];
-        if (!piece.empty() && countCharacters(piece, 1) >= kMinimumPieceLength) return piece;
+        if (!piece.empty() && countCharacters(piece, 1, kMinimumPieceLength) >= kMinimumPieceLength)
+            return piece;
     }
     return pieces[static_cast<size_t>(randomBetween(1, count) - 1)];
 }

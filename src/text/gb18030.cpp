@@ -232,72 +232,110 @@ bool appendChar(std::string& out, char32_t cp) {
     return true;
 }
 
+namespace {
+
 // Both conversions write into a buffer sized for the worst case and trim it at the end.
 // Either way a text can double: a few two-byte GB18030 characters (FE51, for one) stand for
 // characters outside the BMP, four bytes in UTF-8; and most characters of two UTF-8 bytes
-// (Latin-1 letters, Hebrew, Arabic) take four bytes in GB18030.
-std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
-    if (asciiRun(gb) == gb.size()) return std::string(gb); // the same bytes in both encodings
-    const Tables& t = tables();
-    std::string out(gb.size() * 2 + 4, '\0');
-    char* p = out.data();
-    for (size_t i = 0; i < gb.size();) {
-        const unsigned char c = gb[i];
-        if (c < 0x80) {
-            const size_t run = asciiRun(gb.substr(i));
-            std::memcpy(p, gb.data() + i, run);
-            p += run;
-            i += run;
-            continue;
-        }
-        char32_t cp = 0;
-        const int used = decodeWith(t, gb, i, cp);
-        if (used == 0) {
-            if (!lenient) return std::nullopt;
-            *p++ = '?';
-            ++i;
-            continue;
-        }
-        p = putUtf8(p, cp);
-        i += used;
+// (Latin-1 letters, Hebrew, Arabic) take four bytes in GB18030. Short texts (nicknames,
+// regions, pattern groups) are converted on the stack, so that their results fit the
+// string's own small buffer without a trip to the heap.
+template <typename Convert> std::optional<std::string> convertBuffered(std::string_view in, Convert convert) {
+    const size_t capacity = in.size() * 2 + 4;
+    constexpr size_t kStackBytes = 512;
+    if (capacity <= kStackBytes) {
+        char buffer[kStackBytes];
+        const char* end = convert(buffer);
+        if (!end) return std::nullopt;
+        return std::string(buffer, static_cast<size_t>(end - buffer));
     }
-    out.resize(p - out.data());
+    std::string out;
+    out.resize(capacity);
+    const char* end = convert(out.data());
+    if (!end) return std::nullopt;
+    out.resize(static_cast<size_t>(end - out.data()));
     return out;
 }
 
-std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
-    if (asciiRun(utf8) == utf8.size()) return std::string(utf8);
+} // namespace
+
+std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
+    const size_t ascii = asciiRun(gb);
+    if (ascii == gb.size()) return std::string(gb); // the same bytes in both encodings
     const Tables& t = tables();
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* p = out.data();
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char c = utf8[i];
-        if (c < 0x80) {
-            const size_t run = asciiRun(utf8.substr(i));
-            std::memcpy(p, utf8.data() + i, run);
-            p += run;
-            i += run;
-            continue;
+    return convertBuffered(gb, [&](char* p) -> char* {
+        std::memcpy(p, gb.data(), ascii);
+        p += ascii;
+        for (size_t i = ascii; i < gb.size();) {
+            const unsigned char c = gb[i];
+            if (c < 0x80) {
+                *p++ = static_cast<char>(c);
+                ++i;
+                continue;
+            }
+            char32_t cp = 0;
+            const int used = decodeWith(t, gb, i, cp);
+            if (used == 0) {
+                if (!lenient) return nullptr;
+                *p++ = '?';
+                ++i;
+                continue;
+            }
+            p = putUtf8(p, cp);
+            i += static_cast<size_t>(used);
         }
-        char32_t cp = 0;
-        const int len = decodeUtf8(utf8, i, cp);
-        if (len <= 0) {
-            if (!lenient) return std::nullopt;
-            *p++ = '?';
-            ++i;
-            continue;
+        return p;
+    });
+}
+
+std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
+    const size_t ascii = asciiRun(utf8);
+    if (ascii == utf8.size()) return std::string(utf8);
+    const Tables& t = tables();
+    const uint16_t* twoByte = t.fromUnicode.empty() ? nullptr : t.fromUnicode.data();
+    return convertBuffered(utf8, [&](char* p) -> char* {
+        std::memcpy(p, utf8.data(), ascii);
+        p += ascii;
+        const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+        for (size_t i = ascii; i < utf8.size();) {
+            const unsigned char c = s[i];
+            if (c < 0x80) {
+                *p++ = static_cast<char>(c);
+                ++i;
+                continue;
+            }
+            // Chinese text is almost all three-byte characters with a two-byte code.
+            if ((c & 0xF0) == 0xE0 && twoByte && i + 2 < utf8.size() && (s[i + 1] & 0xC0) == 0x80 &&
+                (s[i + 2] & 0xC0) == 0x80) {
+                const char32_t cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+                if (cp >= 0x800) {
+                    if (const uint16_t code = twoByte[cp]) { // never set for a surrogate
+                        *p++ = static_cast<char>(code >> 8);
+                        *p++ = static_cast<char>(code & 0xFF);
+                        i += 3;
+                        continue;
+                    }
+                }
+            }
+            char32_t cp = 0;
+            const int len = decodeUtf8(utf8, i, cp);
+            if (len <= 0) {
+                if (!lenient) return nullptr;
+                *p++ = '?';
+                ++i;
+                continue;
+            }
+            char* next = putGb(t, p, cp);
+            if (!next) {
+                if (!lenient) return nullptr;
+                *p++ = '?';
+            } else {
+                p = next;
+            }
+            i += static_cast<size_t>(len);
         }
-        char* next = putGb(t, p, cp);
-        if (!next) {
-            if (!lenient) return std::nullopt;
-            *p++ = '?';
-        } else {
-            p = next;
-        }
-        i += len;
-    }
-    out.resize(p - out.data());
-    return out;
+        return p;
+    });
 }
 
 } // namespace lilan::gb18030

@@ -269,7 +269,7 @@ int RegexObject::executeUtf8(std::string subject) {
     utf8 = std::move(subject);
     std::vector<Match> found;
     const bool ok = forEachMatch(*compiled, utf8, flagMask_ & 4,
-                                 [&](const Spans& spans) { found.push_back(Match{spans}); });
+                                 [&](Spans& spans) { found.push_back(Match{std::move(spans)}); });
     if (ok) matches_ = std::move(found);
     return static_cast<int>(matches_.size());
 }

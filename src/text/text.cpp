@@ -388,7 +388,7 @@ bool isFourByteCharacter(std::string_view t, size_t i) {
 }
 } // namespace
 
-long countCharacters(std::string_view text, int lineBreakMode) {
+long countCharacters(std::string_view text, int lineBreakMode, long enough) {
     long count = 0;
     bool pending = false;
     auto toggle = [&] {
@@ -399,7 +399,7 @@ long countCharacters(std::string_view text, int lineBreakMode) {
             pending = true;
         }
     };
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size() && count < enough; ++i) {
         const unsigned char c = text[i];
         if (c >= 0x81 && !pending && isFourByteCharacter(text, i)) {
             // GB18030's four-byte characters (emoji, rare ideographs) are one character each.

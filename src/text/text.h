@@ -85,7 +85,8 @@ Text textBetween(std::string_view text, std::string_view startMarker, std::strin
 
 // Character count. Mode 1: a two-byte unit (and a GB18030 four-byte character), a CR LF
 // pair and a lone CR or LF count one;
-// mode 0 leaves line breaks out; mode 2 counts CR and LF one each.
-long countCharacters(std::string_view text, int lineBreakMode = 1);
+// mode 0 leaves line breaks out; mode 2 counts CR and LF one each. Counting stops at
+// `enough`, which is all a test for a minimum length needs.
+long countCharacters(std::string_view text, int lineBreakMode = 1, long enough = LONG_MAX);
 
 } // namespace lilan

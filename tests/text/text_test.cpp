@@ -190,8 +190,12 @@ TEST(CountCharacters, ThreeLineBreakModes) {
         {"\r\n\r\n", 1, 2}, {"", 1, 0},
         {gb("好😀😀"), 1, 3}, {gb("😀") + "ab", 0, 3}, // a four-byte character is one
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(countCharacters(c.text, c.mode), c.expected) << c.mode;
+        // Stopping early must still answer "at least n?" rightly for every n.
+        for (long n = 0; n <= c.expected + 1; ++n)
+            EXPECT_EQ(countCharacters(c.text, c.mode, n) >= n, c.expected >= n) << c.mode << " " << n;
+    }
 }
 
 } // namespace
