@@ -14,6 +14,7 @@
 // milliseconds on the monotonic clock. A pass that did not do all its work fails, so that a
 // fast figure can never come from a run that quietly fetched nothing.
 #include <curl/curl.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <iostream>
@@ -34,17 +35,28 @@ int usage() {
     return 2;
 }
 
+// Processor time this process has used so far (user and system), in milliseconds; beside
+// the wall time it tells work from waiting.
+double cpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 int timedRun(const fs::path& list, const fs::path& folder, long long expected) {
     bench::HarnessForm form;
     bench::prepareRun(form, list, folder);
     WebClient web; // the program's request object with its default wait
+    const double cpuStart = cpuMilliseconds();
     const auto start = std::chrono::steady_clock::now();
     const bench::RunOutcome outcome = bench::runCollection(form, web);
     const double ms = bench::millisecondsSince(start);
+    const double cpu = cpuMilliseconds() - cpuStart;
 
     const long long files = bench::countFiles(folder);
-    std::cout << "run ms=" << ms << " addresses=" << form.addressesStarted << " articles=" << outcome.articles
-              << " files=" << files << "\n";
+    std::cout << "run ms=" << ms << " cpu-ms=" << cpu << " addresses=" << form.addressesStarted
+              << " articles=" << outcome.articles << " files=" << files << "\n";
     if (outcome.articles != expected || files != expected || outcome.messages != 1) {
         std::cerr << "the run made " << outcome.articles << " articles in " << files << " files, expected "
                   << expected << "; last message: " << outcome.summary << "\n";
@@ -68,6 +80,7 @@ int timedClientLoop(const fs::path& urlList) {
     WebClient web;
     long long bytes = 0;
     int failures = 0;
+    const double cpuStart = cpuMilliseconds();
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& url : urls) {
         const Text body = web.visit(url);
@@ -75,8 +88,9 @@ int timedClientLoop(const fs::path& urlList) {
         bytes += static_cast<long long>(body.size());
     }
     const double ms = bench::millisecondsSince(start);
-    std::cout << "client ms=" << ms << " requests=" << urls.size() << " text-bytes=" << bytes
-              << " failures=" << failures << "\n";
+    const double cpu = cpuMilliseconds() - cpuStart;
+    std::cout << "client ms=" << ms << " cpu-ms=" << cpu << " requests=" << urls.size()
+              << " text-bytes=" << bytes << " failures=" << failures << "\n";
     return failures == 0 ? 0 : 1;
 }
 
@@ -97,6 +111,7 @@ int timedBareLoop(const fs::path& urlList) {
     long long bytes = 0;
     int failures = 0;
 
+    const double cpuStart = cpuMilliseconds();
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& url : urls) {
         body.clear();
@@ -108,9 +123,10 @@ int timedBareLoop(const fs::path& urlList) {
         bytes += static_cast<long long>(body.size());
     }
     const double ms = bench::millisecondsSince(start);
+    const double cpu = cpuMilliseconds() - cpuStart;
 
     curl_easy_cleanup(curl);
-    std::cout << "bare ms=" << ms << " requests=" << urls.size() << " bytes=" << bytes
+    std::cout << "bare ms=" << ms << " cpu-ms=" << cpu << " requests=" << urls.size() << " bytes=" << bytes
               << " failures=" << failures << "\n";
     return failures == 0 ? 0 : 1;
 }

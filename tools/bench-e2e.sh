@@ -15,7 +15,8 @@
 # Usage: tools/bench-e2e.sh            (ROUNDS=5 PAGES=200 BUILD_DIR=build-bench by default)
 #        PROFILE=perf.data tools/bench-e2e.sh   also records three more runs with perf
 #                                              (call graphs from DWARF) into that file;
-#                                              CALL_GRAPH=fp for a build with frame pointers
+#                                              CALL_GRAPH=fp for a build with frame pointers,
+#                                              PROFILE_PASS=client for the client pass
 # Installs nginx from Debian's packages when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -122,7 +123,8 @@ settle() { sleep 0.3; }
 "$RUNNER" bare "$work/site/urls.txt" >/dev/null # warms nginx's caches and the page cache
 settle
 
-ms_of() { sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$1"; }
+ms_of() { sed -n 's/^[a-z]* ms=\([0-9.]*\).*/\1/p' <<<"$1"; }
+cpu_of() { sed -n 's/.* cpu-ms=\([0-9.]*\).*/\1/p' <<<"$1"; }
 times="$work/times.txt"
 : >"$times"
 for round in $(seq "$ROUNDS"); do
@@ -156,15 +158,20 @@ for round in $(seq "$ROUNDS"); do
         echo "Checked: the run and both loops made the same $requests requests, all answered 200."
         printf '%s\n' "$run_line" "$client_line" "$bare_line"
     fi
-    echo "$round $(ms_of "$run_line") $(ms_of "$client_line") $(ms_of "$bare_line")" >>"$times"
+    echo "$round $(ms_of "$run_line") $(ms_of "$client_line") $(ms_of "$bare_line")" \
+        "$(cpu_of "$run_line") $(cpu_of "$client_line") $(cpu_of "$bare_line")" >>"$times"
 done
 
 if [ -n "${PROFILE:-}" ]; then
-    export RUNNER work expected
+    export RUNNER work expected PROFILE_PASS=${PROFILE_PASS:-run}
     perf record -q --call-graph "${CALL_GRAPH:-dwarf,32768}" -F 4000 -o "$PROFILE" -- bash -c '
         for i in 1 2 3; do
             rm -rf "$work/out"
-            "$RUNNER" run "$work/site/addresses.txt" "$work/out" "$expected" >/dev/null
+            if [ "$PROFILE_PASS" = client ]; then
+                "$RUNNER" client "$work/site/urls.txt" >/dev/null
+            else
+                "$RUNNER" run "$work/site/addresses.txt" "$work/out" "$expected" >/dev/null
+            fi
         done'
     echo "Profile of three runs in $PROFILE (perf report -i $PROFILE --no-children)"
 fi
@@ -177,13 +184,15 @@ model = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.sta
 print("\nMachine: %d cores, %s" % (os.cpu_count(), model))
 print("%s addresses, %s requests, %s articles written per run" % (pages, requests, articles))
 print("round     run (ms)  client (ms)    bare (ms)  run/bare")
-for r, run, client, bare in rows:
+for r, run, client, bare, *_ in rows:
     print("%5s %12.1f %12.1f %12.1f %9.3f" % (r, float(run), float(client), float(bare), float(run) / float(bare)))
-run, client, bare = (statistics.median(float(r[k]) for r in rows) for k in (1, 2, 3))
+run, client, bare, run_cpu, client_cpu, bare_cpu = (statistics.median(float(r[k]) for r in rows) for k in range(1, 7))
 print("median %11.1f %12.1f %12.1f %9.3f" % (run, client, bare, run / bare))
 n = int(requests)
 print("per request (medians): run %.1f us, client %.1f us, bare %.1f us" % (1000 * run / n, 1000 * client / n, 1000 * bare / n))
 print("beyond the bare fetches: the request object %.1f us, the rest of the run %.1f us per request"
       % (1000 * (client - bare) / n, 1000 * (run - client) / n))
+print("processor time (medians): run %.1f ms, client %.1f ms, bare %.1f ms; the run's own work %.1f us per article"
+      % (run_cpu, client_cpu, bare_cpu, 1000 * (run_cpu - client_cpu) / int(articles)))
 print("ratio run / bare: %.3f" % (run / bare))
 EOF

@@ -1,7 +1,6 @@
 #include "compose/article_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,15 +16,17 @@ namespace {
 constexpr size_t kCommonNameLimit = 255;
 
 // Bytes allowed in one name of the folder's file system; titles and sentences in UTF-8 reach
-// the usual 255 quickly, and some file systems allow fewer.
+// the usual 255 quickly, and some file systems allow fewer. A run writes every article into
+// the same folder, so the last answer is kept.
 size_t nameLimit(const std::string& folderUtf8) {
+    thread_local std::string lastFolder;
+    thread_local size_t lastLimit = 0;
+    if (lastLimit != 0 && folderUtf8 == lastFolder) return lastLimit;
     const long limit = ::pathconf(folderUtf8.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<size_t>(limit) : kCommonNameLimit;
-}
-
-bool isOccupied(const std::string& pathUtf8) {
-    struct stat info {};
-    return ::lstat(pathUtf8.c_str(), &info) == 0;
+    if (limit <= 0) return kCommonNameLimit; // asked again next time: the folder may not exist yet
+    lastFolder = folderUtf8;
+    lastLimit = static_cast<size_t>(limit);
+    return lastLimit;
 }
 
 // Writes everything or reports the first error; the file is closed either way.
@@ -80,19 +81,18 @@ ArticleFileOutcome writeArticleFile(const Form& form, const Text& name, const Te
         const Text suffix = (n == 0 ? Text() : integerToText(n)) + "." + form.text("编辑框文件扩展名");
         outcome.path = directory + fitNameComponent(name, suffix, limit) + suffix;
         const std::string pathUtf8 = toUtf8(outcome.path);
-        if (!isOccupied(pathUtf8)) {
-            // Exclusive creation: a file that appeared since the test is still not overwritten.
-            const int fd = ::open(pathUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                outcome.error = writeAll(fd, bytes);
-                if (outcome.error != 0) ::unlink(pathUtf8.c_str());
-                outcome.written = outcome.error == 0;
-                return outcome;
-            }
-            if (errno != EEXIST) {
-                outcome.error = errno;
-                return outcome;
-            }
+        // Exclusive creation is the test for a free name: anything already there under it (a
+        // file, a folder, even a dangling link) is never overwritten, and the next number is tried.
+        const int fd = ::open(pathUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            outcome.error = writeAll(fd, bytes);
+            if (outcome.error != 0) ::unlink(pathUtf8.c_str());
+            outcome.written = outcome.error == 0;
+            return outcome;
+        }
+        if (errno != EEXIST) {
+            outcome.error = errno;
+            return outcome;
         }
         processEvents();
     }

@@ -67,6 +67,10 @@ Text sanitizeFileName(const Text& name) {
 }
 
 bool makeDirectoryPath(const Text& path) {
+    // Called for every article: when the deepest folder is there, so is every folder above it.
+    if (const long last = findLast(path, "/");
+        last > 1 && pathExists(path.substr(0, static_cast<size_t>(last - 1))))
+        return true;
     for (long slash = findText(path, "/"); slash > 0; slash = findText(path, "/", slash + 1)) {
         // The part before a leading "/" is the root, which is always there.
         const Text part = path.substr(0, static_cast<size_t>(slash - 1));

@@ -1,8 +1,27 @@
 #include "compose/templates.h"
 
+#include <span>
+
 #include "text/encoding.h"
 
 namespace lilan {
+
+namespace {
+
+// Each name replaced by the value at its index (by nothing when the values run out), one
+// name after the other over the result so far.
+template <typename Value>
+Text replaceInTurn(const Text& text, const TextList& names, std::span<const Value> values,
+                   bool caseSensitive) {
+    Text result = text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string_view value = i < values.size() ? std::string_view(values[i]) : std::string_view();
+        result = replaceText(result, names[i], value, 1, -1, caseSensitive);
+    }
+    return result;
+}
+
+} // namespace
 
 TextList buildTemplateSet(const Text& boxText) {
     static const Text separator = local("#分隔#");
@@ -24,17 +43,13 @@ Text fillTemplate(const Text& templ, const CommentRecord& comment, const Text& t
     // The order matters: a field that contains a later placeholder gets that one filled too,
     // which lets a comment quote the news title through "#标题#".
     static const TextList names = {local("#所在地#"), local("#昵称#"), local("#评论#"), local("#标题#")};
-    return replacePairs(templ, names, {comment.region, comment.nickname, comment.content, title}, false);
+    // Views, not copies: this runs for every comment of a run.
+    const std::string_view values[] = {comment.region, comment.nickname, comment.content, title};
+    return replaceInTurn(templ, names, std::span<const std::string_view>(values), false);
 }
 
 Text replacePairs(const Text& text, const TextList& names, const TextList& values, bool caseSensitive) {
-    static const Text missing;
-    Text result = text;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const Text& value = i < values.size() ? values[i] : missing;
-        result = replaceText(result, names[i], value, 1, -1, caseSensitive);
-    }
-    return result;
+    return replaceInTurn(text, names, std::span<const Text>(values), caseSensitive);
 }
 
 } // namespace lilan

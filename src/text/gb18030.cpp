@@ -263,6 +263,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
     const size_t ascii = asciiRun(gb);
     if (ascii == gb.size()) return std::string(gb); // the same bytes in both encodings
     const Tables& t = tables();
+    const char32_t* twoByte = t.toUnicode.empty() ? nullptr : t.toUnicode.data();
     return convertBuffered(gb, [&](char* p) -> char* {
         std::memcpy(p, gb.data(), ascii);
         p += ascii;
@@ -272,6 +273,17 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
                 *p++ = static_cast<char>(c);
                 ++i;
                 continue;
+            }
+            // Chinese text is almost all two-byte codes the table knows.
+            if (i + 1 < gb.size() && c >= 0x81 && c <= 0xFE && twoByte) {
+                const unsigned char d = gb[i + 1];
+                if (d >= 0x40 && d <= 0xFE && d != 0x7F) {
+                    if (const char32_t known = twoByte[twoByteIndex(c, d)]) {
+                        p = putUtf8(p, known);
+                        i += 2;
+                        continue;
+                    }
+                }
             }
             char32_t cp = 0;
             const int used = decodeWith(t, gb, i, cp);

@@ -311,13 +311,16 @@ long long randomBetween(long long low, long long high) {
     high = std::max(0LL, high);
     if (low > high) std::swap(low, high);
     const uint64_t span = static_cast<uint64_t>(high - low) + 1;
-    // Rejection keeps every value of the range equally likely.
-    const uint64_t limit = UINT64_MAX - UINT64_MAX % span;
-    uint64_t r;
-    do {
-        r = nextRandom();
-    } while (r >= limit);
-    return low + static_cast<long long>(r % span);
+    // Multiply-and-shift with rejection (Lemire): every value of the range equally likely,
+    // and the division that finds the rejection threshold is needed only in rare cases.
+    // Draws without repetition take many of these, so they must be cheap.
+    unsigned __int128 product = static_cast<unsigned __int128>(nextRandom()) * span;
+    if (static_cast<uint64_t>(product) < span) {
+        const uint64_t threshold = (0 - span) % span;
+        while (static_cast<uint64_t>(product) < threshold)
+            product = static_cast<unsigned __int128>(nextRandom()) * span;
+    }
+    return low + static_cast<long long>(product >> 64);
 }
 
 void seedRandom() {

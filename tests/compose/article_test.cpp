@@ -215,6 +215,8 @@ TEST(ArticleNaming, NumbersPastExistingFilesAndFolders) {
     const MemoryForm form = articleForm(temp.path());
     testing::writeBytes(temp / "标题.htm", "old");
     fs::create_directory(temp / "标题1.htm");
+    // A link to nowhere occupies its name too: writing through it would create a file elsewhere.
+    fs::create_symlink(temp / "elsewhere.htm", temp / "标题2.htm");
     ArticleContext context{gb("标题"), false, false};
 
     write(form, "a", context);
@@ -222,10 +224,12 @@ TEST(ArticleNaming, NumbersPastExistingFilesAndFolders) {
 
     EXPECT_EQ(testing::readBytes(temp / "标题.htm"), "old");
     EXPECT_TRUE(fs::is_directory(temp / "标题1.htm"));
-    EXPECT_EQ(testing::readBytes(temp / "标题2.htm"), gb("<h>标题</h>\r\na\r\n<t>www.tail.cn</t>"));
-    EXPECT_EQ(testing::readBytes(temp / "标题3.htm"), gb("<h>标题</h>\r\nb\r\n<t>www.tail.cn</t>"));
+    EXPECT_TRUE(fs::is_symlink(temp / "标题2.htm"));
+    EXPECT_FALSE(fs::exists(temp / "elsewhere.htm"));
+    EXPECT_EQ(testing::readBytes(temp / "标题3.htm"), gb("<h>标题</h>\r\na\r\n<t>www.tail.cn</t>"));
+    EXPECT_EQ(testing::readBytes(temp / "标题4.htm"), gb("<h>标题</h>\r\nb\r\n<t>www.tail.cn</t>"));
     // Every occupied candidate lets the window breathe.
-    EXPECT_EQ(platform.eventCalls, 2 + 3);
+    EXPECT_EQ(platform.eventCalls, 3 + 4);
 }
 
 TEST(ArticleNaming, CreatesTheFolderAndNumbersEmptyNames) {

@@ -134,6 +134,25 @@ TEST(Random, StaysInTheInclusiveRange) {
     EXPECT_EQ(randomBetween(-4, 0), 0);
 }
 
+TEST(Random, IsEvenAcrossTheRange) {
+    seedRandom();
+    int counts[7] = {};
+    for (int i = 0; i < 70000; ++i)
+        ++counts[randomBetween(10, 16) - 10];
+    for (const int n : counts) { // 10 000 expected, a standard deviation of about 93
+        EXPECT_GT(n, 9500);
+        EXPECT_LT(n, 10500);
+    }
+    // The widest range still stays inside and reaches its upper half.
+    bool upper = false;
+    for (int i = 0; i < 64; ++i) {
+        const long long r = randomBetween(0, LLONG_MAX);
+        ASSERT_GE(r, 0);
+        upper |= r > LLONG_MAX / 2;
+    }
+    EXPECT_TRUE(upper);
+}
+
 TEST(RestoreQuotes, TurnsDoubledApostrophesIntoQuotes) {
     EXPECT_EQ(restoreQuotes("''''"), "\"\"");
     EXPECT_EQ(restoreQuotes("'a'"), "'a'");
