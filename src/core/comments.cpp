@@ -110,7 +110,7 @@ public:
         p_ = out_.data();
     }
 
-    void put(char16_t u) {
+    [[gnu::always_inline]] void put(char16_t u) {
         if (!high_ && u >= 0x80 && u < 0xD800 && u != kRightQuote) { // the usual escaped character
             braces_ = 0;
             write(u);
@@ -214,10 +214,12 @@ public:
             // The service sends every non-ASCII character as "\uXXXX": read as "%uXXXX" and
             // unescaped, it is that code unit whatever stands around it, since a "%" before
             // it can never take a "%" for one of its hex digits.
-            if (c == '\\' && pos_ + 5 < n_ && text_[pos_ + 1] == 'u' && isHex4(pos_ + 2)) {
-                out.put(static_cast<char16_t>(hex4(pos_ + 2)));
-                pos_ += 6;
-                continue;
+            if (c == '\\' && pos_ + 5 < n_ && data[pos_ + 1] == 'u') {
+                if (const int unit = hex4(data + pos_ + 2); unit >= 0) {
+                    out.put(static_cast<char16_t>(unit));
+                    pos_ += 6;
+                    continue;
+                }
             }
             // "\/" and "\"" fill the service's addresses and quotes; they stand for themselves.
             if (c == '\\' && pos_ + 1 < n_ && (data[pos_ + 1] == '/' || data[pos_ + 1] == '"')) {
@@ -278,13 +280,13 @@ private:
         return c >= 0x20 && c < 0x80 && c != '\\' && c != '\'' && c != '%';
     }
 
-    bool isHex4(size_t at) const {
-        return hexValue(text_[at]) >= 0 && hexValue(text_[at + 1]) >= 0 && hexValue(text_[at + 2]) >= 0 &&
-               hexValue(text_[at + 3]) >= 0;
-    }
-    int hex4(size_t at) const {
-        return (hexValue(text_[at]) << 12) | (hexValue(text_[at + 1]) << 8) | (hexValue(text_[at + 2]) << 4) |
-               hexValue(text_[at + 3]);
+    // The value of four hexadecimal digits, or -1 when one is no digit.
+    static int hex4(const char* at) {
+        const int a = hexValue(static_cast<unsigned char>(at[0])),
+                  b = hexValue(static_cast<unsigned char>(at[1])),
+                  c = hexValue(static_cast<unsigned char>(at[2])),
+                  d = hexValue(static_cast<unsigned char>(at[3]));
+        return (a | b | c | d) < 0 ? -1 : (a << 12) | (b << 8) | (c << 4) | d;
     }
 
     // unescape() at a "%": looks at the literal units that follow; consumes "uXXXX" or "XX"

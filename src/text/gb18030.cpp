@@ -111,25 +111,6 @@ int decodeUtf8(std::string_view s, size_t i, char32_t& cp) {
 
 namespace {
 
-inline char* putUtf8(char* p, char32_t cp) {
-    if (cp < 0x80) {
-        *p++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *p++ = static_cast<char>(0xC0 | (cp >> 6));
-        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *p++ = static_cast<char>(0xE0 | (cp >> 12));
-        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *p++ = static_cast<char>(0xF0 | (cp >> 18));
-        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return p;
-}
-
 char32_t fromUtf32(const std::string& one) {
     const auto* p = reinterpret_cast<const unsigned char*>(one.data());
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<char32_t>(p[3]) << 24);
@@ -187,7 +168,7 @@ inline char* putGb(const Tables& t, char* p, char32_t cp) {
     } else {
         if (cp >= 0xD800 && cp <= 0xDFFF) return nullptr;
         char utf8[4];
-        const size_t len = putUtf8(utf8, cp) - utf8;
+        const size_t len = writeUtf8(utf8, cp) - utf8;
         auto one = iconvWhole(std::string_view(utf8, len), "UTF-8", "GB18030");
         if (!one || one->size() > 4) return nullptr;
         for (const char b : *one)
@@ -204,10 +185,6 @@ int decodeChar(std::string_view gb, size_t i, char32_t& cp) {
 
 char* writeChar(char* p, char32_t cp) {
     return putGb(tables(), p, cp);
-}
-
-char* writeUtf8(char* p, char32_t cp) {
-    return putUtf8(p, cp);
 }
 
 // Length of the run of ASCII bytes at the start of `s`, eight bytes at a time: most of
@@ -279,7 +256,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
                 const unsigned char d = gb[i + 1];
                 if (d >= 0x40 && d <= 0xFE && d != 0x7F) {
                     if (const char32_t known = twoByte[twoByteIndex(c, d)]) {
-                        p = putUtf8(p, known);
+                        p = writeUtf8(p, known);
                         i += 2;
                         continue;
                     }
@@ -293,7 +270,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
                 ++i;
                 continue;
             }
-            p = putUtf8(p, cp);
+            p = writeUtf8(p, cp);
             i += static_cast<size_t>(used);
         }
         return p;
@@ -312,8 +289,10 @@ std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
         for (size_t i = ascii; i < utf8.size();) {
             const unsigned char c = s[i];
             if (c < 0x80) {
-                *p++ = static_cast<char>(c);
-                ++i;
+                const size_t run = asciiRun(utf8.substr(i));
+                std::memcpy(p, s + i, run);
+                p += run;
+                i += run;
                 continue;
             }
             // Chinese text is almost all three-byte characters with a two-byte code.

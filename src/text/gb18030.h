@@ -20,8 +20,26 @@ bool appendChar(std::string& out, char32_t cp);
 // Writes the GB18030 form of `cp` (at most four bytes) at `p` and returns the end; nullptr
 // for a lone surrogate.
 char* writeChar(char* p, char32_t cp);
-// Writes the UTF-8 form of `cp` (at most four bytes) at `p` and returns the end.
-char* writeUtf8(char* p, char32_t cp);
+// Writes the UTF-8 form of `cp` (at most four bytes) at `p` and returns the end. Inline:
+// decoders call it for every character.
+inline char* writeUtf8(char* p, char32_t cp) {
+    if (cp < 0x80) {
+        *p++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return p;
+}
 // Length of the run of ASCII bytes at the start of `s`.
 size_t asciiRun(std::string_view s);
 

@@ -32,7 +32,9 @@ bool beginsWith(std::string_view bytes, std::string_view mark) {
 // GBK page fall through to the unconverted path.
 Text convertWhole(std::string_view rest, const char* from) {
     auto converted = convertStrict(rest, from, kTarget);
-    return converted ? Text(upToZero(*converted)) : Text();
+    if (!converted) return {};
+    converted->resize(upToZero(*converted).size()); // cut in place: pages are large
+    return std::move(*converted);
 }
 
 // Reads UTF-8 the forgiving way a desktop code-page call does: unreadable bytes become "?".
