@@ -63,6 +63,7 @@ std::string adaptPattern(const std::string& utf8, bool multiLine) {
 struct Compiled {
     pcre2_code* code = nullptr;
     uint32_t captureCount = 0;
+    bool jitted = false;
     ~Compiled() {
         if (code) pcre2_code_free(code);
     }
@@ -101,7 +102,7 @@ std::shared_ptr<Compiled> compilePattern(const Text& pattern, int32_t mask) {
         pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.data()), utf8.size(), options, &error, &offset, ctx);
     pcre2_compile_context_free(ctx);
     if (compiled->code) {
-        pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
+        compiled->jitted = pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE) == 0;
         pcre2_pattern_info(compiled->code, PCRE2_INFO_CAPTURECOUNT, &compiled->captureCount);
     }
     cache.push_front({pattern, mask, compiled});
@@ -140,18 +141,24 @@ using Spans = std::vector<std::pair<size_t, size_t>>;
 template <typename Each>
 bool forEachMatch(const Compiled& compiled, const std::string& subject, bool global, Each each) {
     pcre2_match_data* data = pcre2_match_data_create_from_pattern(compiled.code, nullptr);
+    pcre2_match_context* context = matchContext().context;
+    const auto* text = reinterpret_cast<PCRE2_SPTR>(subject.data());
+    Spans spans(compiled.captureCount + 1);
     size_t start = 0;
     bool ok = true;
     while (start <= subject.size()) {
-        const int rc = pcre2_match(compiled.code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
-                                   subject.size(), start, PCRE2_NO_UTF_CHECK, data, matchContext().context);
+        // The subject is always our own valid UTF-8, so the JIT entry, which skips the
+        // checks of every call, is safe; an article can have hundreds of matches.
+        const int rc =
+            compiled.jitted
+                ? pcre2_jit_match(compiled.code, text, subject.size(), start, 0, data, context)
+                : pcre2_match(compiled.code, text, subject.size(), start, PCRE2_NO_UTF_CHECK, data, context);
         if (rc == PCRE2_ERROR_NOMATCH) break;
         if (rc < 0) {
             ok = false;
             break;
         }
         const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data);
-        Spans spans(compiled.captureCount + 1);
         for (uint32_t g = 0; g <= compiled.captureCount; ++g) {
             spans[g] = g < static_cast<uint32_t>(rc) ? std::make_pair(ov[2 * g], ov[2 * g + 1])
                                                      : std::make_pair(PCRE2_UNSET, PCRE2_UNSET);
@@ -269,7 +276,7 @@ int RegexObject::executeUtf8(std::string subject) {
     utf8 = std::move(subject);
     std::vector<Match> found;
     const bool ok = forEachMatch(*compiled, utf8, flagMask_ & 4,
-                                 [&](Spans& spans) { found.push_back(Match{std::move(spans)}); });
+                                 [&](const Spans& spans) { found.push_back(Match{spans}); });
     if (ok) matches_ = std::move(found);
     return static_cast<int>(matches_.size());
 }

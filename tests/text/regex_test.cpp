@@ -91,6 +91,18 @@ TEST(RegexObject, StaysUsableAfterAFailedPattern) {
     EXPECT_EQ(r.replace("abc", "x"), "axc");
 }
 
+// A pattern that backtracks without end gives up at the engine's limit instead of holding
+// the window, fails quietly, and leaves the object usable.
+TEST(RegexObject, RunawayBacktrackingStopsAtTheLimit) {
+    RegexObject r;
+    r.setPattern("(a+)+$");
+    const Text subject = Text(40, 'a') + "b";
+    EXPECT_EQ(r.execute(subject), 0);
+    EXPECT_EQ(r.replace(subject, "x"), "");
+    r.setPattern("a+b");
+    EXPECT_EQ(r.replace(subject, "x"), "x");
+}
+
 TEST(RegexObject, NoPatternLeavesTextAlone) {
     RegexObject r;
     r.setPattern("");
