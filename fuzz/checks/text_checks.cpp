@@ -148,17 +148,28 @@ Text referenceBetween(std::string_view text, Text startMarker, Text endMarker, l
 
 // Without line breaks every mode counts alike: one per ASCII byte, one per pair of bytes in
 // every run of bytes of 0x80 or above (a lone one left over counts nothing).
+// Text without line breaks read as units from its start: an ASCII byte; a GB18030
+// four-byte character; a byte of 0x80 or above with whatever byte follows it. A lone such
+// byte at the very end makes no unit.
 long referenceCountWithoutLineBreaks(std::string_view text) {
-    long count = 0, run = 0;
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ++run;
+    auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    auto digit = [&](size_t k) { return at(k) >= 0x30 && at(k) <= 0x39; };
+    long count = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (at(i) < 0x80) {
+            i += 1;
+        } else if (i + 3 < text.size() && at(i) >= 0x81 && digit(i + 1) && at(i + 2) >= 0x81 &&
+                   at(i + 2) <= 0xFE && digit(i + 3)) {
+            i += 4;
+        } else if (i + 1 < text.size()) {
+            i += 2;
         } else {
-            count += run / 2 + 1;
-            run = 0;
+            break;
         }
+        ++count;
     }
-    return count + run / 2;
+    return count;
 }
 
 struct Input {

@@ -247,8 +247,10 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
         for (size_t i = ascii; i < gb.size();) {
             const unsigned char c = gb[i];
             if (c < 0x80) {
-                *p++ = static_cast<char>(c);
-                ++i;
+                const size_t run = asciiRun(gb.substr(i));
+                std::memcpy(p, gb.data() + i, run);
+                p += run;
+                i += run;
                 continue;
             }
             // Chinese text is almost all two-byte codes the table knows.
