@@ -13,6 +13,11 @@ struct AddressCase {
     int port;
 };
 
+// Test lists show a case by its address, not by the raw bytes of the struct.
+void PrintTo(const AddressCase& c, std::ostream* os) {
+    *os << c.address;
+}
+
 class AddressParts : public ::testing::TestWithParam<AddressCase> {};
 
 TEST_P(AddressParts, SplitsHostPathAndPort) {

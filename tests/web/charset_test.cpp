@@ -28,6 +28,11 @@ struct DecodeCase {
     int code;
 };
 
+// Test lists show a case by its name, not by the raw bytes of the struct.
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DecodeResponse : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeResponse, GivesTextAndCode) {

@@ -36,6 +36,11 @@ struct FetchCase {
     std::vector<std::pair<std::string, std::string>> values; // "@" stands for the requested address
 };
 
+// Test lists show a case by its name, not by the raw bytes of the struct.
+void PrintTo(const FetchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FetchRequestLeaves : public InetClientTest, public ::testing::WithParamInterface<FetchCase> {};
 
 TEST_P(FetchRequestLeaves, AsDescribed) {
@@ -170,6 +175,10 @@ struct FailureCase {
     int limitSeconds;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FetchFailure : public InetClientTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FetchFailure, GivesNothingWithinItsLimit) {
@@ -239,6 +248,10 @@ struct WorkerCase {
     bool requestKept;
     const char* body;
 };
+
+void PrintTo(const WorkerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RequestWorker : public InetClientTest, public ::testing::WithParamInterface<WorkerCase> {};
 

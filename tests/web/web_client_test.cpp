@@ -36,6 +36,11 @@ struct LeaveCase {
     std::string body;
 };
 
+// Test lists show a case by its name, not by the raw bytes of the struct.
+void PrintTo(const LeaveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class VisitRequest : public WebClientTest, public ::testing::WithParamInterface<LeaveCase> {};
 
 TEST_P(VisitRequest, LeavesAsDescribed) {
@@ -177,6 +182,10 @@ struct BodyCase {
     std::string expected; // local text
 };
 
+void PrintTo(const BodyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class VisitBody : public WebClientTest, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(VisitBody, IsDecodedAsAsked) {
@@ -219,6 +228,10 @@ struct FailureCase {
     bool synchronous;
     int timeout;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VisitFailure : public WebClientTest, public ::testing::WithParamInterface<FailureCase> {};
 
