@@ -37,25 +37,33 @@ const Text& blankLinePattern() {
     return pattern;
 }
 
-// Removes every "<" ... ">" with neither "<" nor ">" inside; unpaired ones stay.
+// Removes every "<" ... ">" with neither "<" nor ">" inside; unpaired ones stay. Text
+// between the brackets is copied in runs; the walk only has to step over whole characters,
+// since a double-byte character may end in a byte that looks like a bracket.
 Text removeMarkup(const Text& text) {
     Text kept;
     kept.reserve(text.size());
     size_t open = Text::npos; // where the pending "<" stands in `kept`
+    size_t copied = 0;        // bytes of `text` before this are in `kept` or dropped
     for (size_t i = 0; i < text.size();) {
-        const size_t length = characterLength(text, i);
         const char c = text[i];
-        if (length == 1 && c == '<') {
-            open = kept.size();
-        } else if (length == 1 && c == '>' && open != Text::npos) {
-            kept.resize(open);
-            open = Text::npos;
-            i += length;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            i += characterLength(text, i);
             continue;
         }
-        kept.append(text, i, length);
-        i += length;
+        if (c == '<') {
+            kept.append(text, copied, i - copied);
+            copied = i;
+            open = kept.size();
+        } else if (c == '>' && open != Text::npos) {
+            kept.append(text, copied, i - copied);
+            kept.resize(open);
+            open = Text::npos;
+            copied = i + 1;
+        }
+        ++i;
     }
+    kept.append(text, copied);
     return kept;
 }
 
@@ -64,7 +72,8 @@ Text removeMarkup(const Text& text) {
 Text pickRandomSentence(const Text& article) {
     RegexObject separators;
     RegexObject blankLines;
-    separators.setPattern(separatorPattern(separatorSet()), true, true, true);
+    static const Text separatorsFound = separatorPattern(separatorSet());
+    separators.setPattern(separatorsFound, true, true, true);
     blankLines.setPattern(blankLinePattern(), true, true, true);
 
     Text text = removeMarkup(article);
