@@ -4,6 +4,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "text/encoding.h"
 #include "text/gb18030.h"
@@ -106,7 +109,7 @@ inline size_t readChar(const Text& text, size_t at, char32_t& cp) {
 template <bool Utf8> class DecodedWriter {
 public:
     DecodedWriter(std::string& out, size_t capacity) : out_(out) {
-        out_.resize(capacity);
+        out_.resize(capacity + kSlack);
         p_ = out_.data();
     }
 
@@ -139,13 +142,19 @@ public:
         }
     }
 
-    // ASCII text without "{", "$" or "}".
-    void putRun(const char* s, size_t len) {
+    // ASCII text without "{", "$" or "}"; `readable` bytes (at least `len`) may be read at `s`.
+    void putRun(const char* s, size_t len, size_t readable) {
         if (high_) {
             *p_++ = '?';
             high_ = 0;
         }
-        std::memcpy(p_, s, len);
+        // Most runs are short: when 16 bytes can be read, copying all of them is cheaper than
+        // a library call, and the slack at the end of the output takes the excess.
+        if (len <= 16 && readable >= 16) {
+            std::memcpy(p_, s, 16);
+        } else {
+            std::memcpy(p_, s, len);
+        }
         p_ += len;
         braces_ = 0;
     }
@@ -176,6 +185,7 @@ private:
         *p_++ = c;
     }
 
+    static constexpr size_t kSlack = 16;
     std::string& out_;
     char* p_;
     char16_t high_ = 0; // a high surrogate waiting for its low half
@@ -200,31 +210,32 @@ public:
         const char* data = text_.data();
         while (pos_ < n_) {
             const unsigned char c = data[pos_];
-            if (kRunByte[c]) { // a run of plain text goes out as it is
-                const size_t end = runEnd(data, pos_ + 1, n_);
-                out.putRun(data + pos_, end - pos_);
-                pos_ = end;
-                continue;
-            }
-            if (isPlain(c)) { // "{", "$" and "}", which may spell "{$}"
-                out.put(c);
-                ++pos_;
-                continue;
-            }
-            // The service sends every non-ASCII character as "\uXXXX": read as "%uXXXX" and
-            // unescaped, it is that code unit whatever stands around it, since a "%" before
-            // it can never take a "%" for one of its hex digits.
-            if (c == '\\' && pos_ + 5 < n_ && data[pos_ + 1] == 'u') {
-                if (const int unit = hex4(data + pos_ + 2); unit >= 0) {
-                    out.put(static_cast<char16_t>(unit));
-                    pos_ += 6;
+            if (c == '\\' && pos_ + 1 < n_) {
+                const char next = data[pos_ + 1];
+                // The service sends every non-ASCII character as "\uXXXX": read as "%uXXXX"
+                // and unescaped, it is that code unit whatever stands around it, since a "%"
+                // before it can never take a "%" for one of its hex digits.
+                if (next == 'u' && pos_ + 5 < n_) {
+                    if (const int unit = hex4(data + pos_ + 2); unit >= 0) {
+                        out.put(static_cast<char16_t>(unit));
+                        pos_ += 6;
+                        continue;
+                    }
+                }
+                // "\/" and "\"" fill the service's addresses and quotes; they stand for themselves.
+                if (next == '/' || next == '"') {
+                    out.put(static_cast<char16_t>(next));
+                    pos_ += 2;
                     continue;
                 }
-            }
-            // "\/" and "\"" fill the service's addresses and quotes; they stand for themselves.
-            if (c == '\\' && pos_ + 1 < n_ && (data[pos_ + 1] == '/' || data[pos_ + 1] == '"')) {
-                out.put(static_cast<char16_t>(data[pos_ + 1]));
-                pos_ += 2;
+            } else if (kRunByte[c]) { // a run of plain text goes out as it is
+                const size_t end = runEnd(data, pos_ + 1, n_);
+                out.putRun(data + pos_, end - pos_, n_ - pos_);
+                pos_ = end;
+                continue;
+            } else if (isPlain(c)) { // "{", "$" and "}", which may spell "{$}"
+                out.put(c);
+                ++pos_;
                 continue;
             }
             const int count = literalUnits(pos_, produced);
@@ -252,25 +263,21 @@ private:
     }();
 
     // The end of the run of plain bytes from `at`. The service's pages alternate short runs
-    // with escapes; looking at eight bytes at a time keeps the branch at a run's end
+    // with escapes; looking at sixteen bytes at a time keeps the branch at a run's end
     // predictable, where a byte loop mispredicts once per run.
     static size_t runEnd(const char* data, size_t at, size_t n) {
-        if constexpr (std::endian::native == std::endian::little) {
-            constexpr uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
-            // Lowest byte flagged is exact: a false flag can only follow a true one.
-            auto equal = [](uint64_t w, unsigned char c) {
-                const uint64_t x = w ^ (ones * c);
-                return (x - ones) & ~x & highs;
-            };
-            for (; at + 8 <= n; at += 8) {
-                uint64_t w;
-                std::memcpy(&w, data + at, 8);
-                const uint64_t special = (w & highs) | ((w - ones * 0x20) & ~w & highs) | equal(w, '\\') |
-                                         equal(w, '\'') | equal(w, '%') | equal(w, '{') | equal(w, '$') |
-                                         equal(w, '}');
-                if (special) return at + static_cast<size_t>(std::countr_zero(special)) / 8;
-            }
+#if defined(__SSE2__)
+        // Compared as signed, a byte below 0x20 or above 0x7F is less than 0x20.
+        const __m128i low = _mm_set1_epi8(0x20);
+        for (; at + 16 <= n; at += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            __m128i special = _mm_cmplt_epi8(v, low);
+            for (const char c : {'\\', '\'', '%', '{', '$', '}'})
+                special = _mm_or_si128(special, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+            if (const int mask = _mm_movemask_epi8(special))
+                return at + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
         }
+#endif
         while (at < n && kRunByte[static_cast<unsigned char>(data[at])])
             ++at;
         return at;
