@@ -217,6 +217,16 @@ namespace {
 // (Latin-1 letters, Hebrew, Arabic) take four bytes in GB18030. Short texts (nicknames,
 // regions, pattern groups) are converted on the stack, so that their results fit the
 // string's own small buffer without a trip to the heap.
+// Copies the ASCII run at `i` (advanced past it) to `p` and returns the new end. Inside
+// mixed text most runs are a few bytes of mark-up or punctuation, too short for a library
+// copy to pay off.
+inline char* copyAscii(char* p, std::string_view text, size_t& i) {
+    do {
+        *p++ = text[i++];
+    } while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80);
+    return p;
+}
+
 template <typename Convert> std::optional<std::string> convertBuffered(std::string_view in, Convert convert) {
     const size_t capacity = in.size() * 2 + 4;
     constexpr size_t kStackBytes = 512;
@@ -247,10 +257,7 @@ std::optional<std::string> toUtf8(std::string_view gb, bool lenient) {
         for (size_t i = ascii; i < gb.size();) {
             const unsigned char c = gb[i];
             if (c < 0x80) {
-                const size_t run = asciiRun(gb.substr(i));
-                std::memcpy(p, gb.data() + i, run);
-                p += run;
-                i += run;
+                p = copyAscii(p, gb, i);
                 continue;
             }
             // Chinese text is almost all two-byte codes the table knows.
@@ -291,10 +298,7 @@ std::optional<std::string> fromUtf8(std::string_view utf8, bool lenient) {
         for (size_t i = ascii; i < utf8.size();) {
             const unsigned char c = s[i];
             if (c < 0x80) {
-                const size_t run = asciiRun(utf8.substr(i));
-                std::memcpy(p, s + i, run);
-                p += run;
-                i += run;
+                p = copyAscii(p, utf8, i);
                 continue;
             }
             // Chinese text is almost all three-byte characters with a two-byte code.
