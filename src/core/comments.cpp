@@ -166,7 +166,13 @@ public:
 private:
     void write(char32_t cp) {
         if constexpr (Utf8) {
-            p_ = gb18030::writeUtf8(p_, cp);
+            // A lone low surrogate has no UTF-8 form, and the pattern engine must only ever
+            // see valid UTF-8: it becomes "?", as in local text.
+            if (cp >= 0xD800 && cp <= 0xDFFF) {
+                *p_++ = '?';
+            } else {
+                p_ = gb18030::writeUtf8(p_, cp);
+            }
         } else if (char* next = gb18030::writeChar(p_, cp)) {
             p_ = next;
         } else {

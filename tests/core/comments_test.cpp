@@ -90,6 +90,8 @@ TEST(ParseCommentPage, EdgeCasesOfTheRecordPattern) {
          {{"d", "y", "fine"}},
          "4"},
         {page({record("5", "100%41 \\u2019yes\\u2019", "e", "x")}), 0, true, {{"e", "x", "100A 'yes'"}}, "5"},
+        // Lone surrogates, low or high, become one "?" each on their way through the pattern.
+        {page({record("7", "a\\udc00b%udfffc\\ud83dd", "g", "x")}), 0, true, {{"g", "x", "a?b?c?d"}}, "7"},
         // Nothing long enough: no record kept, yet the page had records.
         {page({record("6", "short", "f", "x")}), 100, true, {}, "6"},
         {"", 0, false, {}, "keep"},
