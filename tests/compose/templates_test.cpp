@@ -4,6 +4,7 @@
 
 #include "compose/templates.h"
 #include "support/memory_form.h"
+#include "support/printers.h"
 
 namespace lilan {
 namespace {

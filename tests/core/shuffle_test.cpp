@@ -5,6 +5,7 @@
 
 #include "core/comments.h"
 #include "support/memory_form.h"
+#include "support/printers.h"
 
 using namespace lilan;
 using lilan::testing::RecordingPlatform;
