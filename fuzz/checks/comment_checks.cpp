@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "core/comments.h"
+#include "text/encoding.h"
+#include "text/regex.h"
 
 namespace lilan::fuzzing {
 namespace {
@@ -103,6 +105,21 @@ std::string checkParse(std::string_view data) {
     for (const CommentRecord& record : all) {
         if (std::string failure = checkRecord(record); !failure.empty()) return failure;
     }
+
+    // The page read the plain way, decoded to local text and then matched, gives the same
+    // records: the parse hands its decoder's UTF-8 straight to the pattern engine instead.
+    RegexObject regex;
+    regex.setPattern(commentRecordPattern());
+    CommentList plain;
+    const int matches = regex.execute(unescapeResponse(body));
+    for (int i = 1; i <= matches; ++i) {
+        const Text region = regex.subMatchText(i, 4);
+        plain.push_back(
+            {regex.subMatchText(i, 3), region == "::" ? local("火星") : region, regex.subMatchText(i, 2)});
+    }
+    if (plain != all)
+        return "the parse found " + std::to_string(all.size()) + " records, the plain way " +
+               std::to_string(plain.size()) + (all.size() == plain.size() ? " with other fields" : "");
 
     // A higher minimum keeps exactly the long enough records, in order, and moves the cursor
     // to the same id.

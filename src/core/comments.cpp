@@ -405,13 +405,17 @@ private:
 
 } // namespace
 
-bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength) {
-    static const Text recordPattern = restoreQuotes(
+const Text& commentRecordPattern() {
+    static const Text pattern = restoreQuotes(
         "{''id'':''(\\d+)''.*?''content'':''(.*?)''.*?''nick'':''(.*?)''.*?''region'':''(.*?)''.*?''}");
+    return pattern;
+}
+
+bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength) {
     static const Text mars = local("火星");
 
     RegexObject regex;
-    regex.setPattern(recordPattern);
+    regex.setPattern(commentRecordPattern());
     // The decoded response goes to the pattern engine in its own UTF-8, sparing a
     // conversion of the whole page.
     std::string decoded;

@@ -20,6 +20,10 @@ bool readCommentPage(WebClient& web, const Text& threadId, Text& lastCommentId, 
 // The same for a response already fetched.
 bool parseCommentPage(const Text& body, Text& lastCommentId, CommentList& comments, long minimumLength);
 
+// The pattern that cuts one record out of a decoded response: groups 1 to 4 are the id, the
+// content, the nickname and the region.
+const Text& commentRecordPattern();
+
 // Decodes the escapes of a comment-service response: string-literal escapes, then %uXXXX
 // and %XX, then back to local text. A body that would break a string literal gives "".
 Text unescapeResponse(const Text& response);
