@@ -5,11 +5,10 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <stdlib.h>
 
 #include "support/fixture_site.h"
 #include "support/memory_form.h"
+#include "support/temp_folder.h"
 #include "web/hosts.h"
 
 namespace lilan::testing {
@@ -23,29 +22,6 @@ using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 
 constexpr const char* kButton = "按钮开始采集";
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lilan-collector-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The news-site links the fixture site puts in the link block of a column's list page (the
 // block also holds a link to another site, which must be dropped), each with "\r\n".
@@ -91,7 +67,7 @@ protected:
         stopRequested = true;
     }
 
-    fs::path output() const { return folder.path() / "addresses.txt"; }
+    fs::path output() const { return folder / "addresses.txt"; }
 
     void byIncrement(std::string_view utf8Template, const char* lowest, const char* highest) {
         form.checked["单选框按栏目"] = false;
@@ -349,7 +325,7 @@ TEST_F(CollectorTest, WithoutACheckedColumnNothingIsFetched) {
 }
 
 TEST_F(CollectorTest, MissingFoldersOfTheOutputFileAreCreated) {
-    const fs::path file = folder.path() / "新闻" / "地址列表" / "地址.txt";
+    const fs::path file = folder / "新闻" / "地址列表" / "地址.txt";
     form.texts["编辑框保存文件"] = gb(file.string());
     byIncrement("#递增#", "7", "7");
 
@@ -360,7 +336,7 @@ TEST_F(CollectorTest, MissingFoldersOfTheOutputFileAreCreated) {
 }
 
 TEST_F(CollectorTest, AnOutputThatCannotBeOpenedIsReportedAndNothingRuns) {
-    const fs::path directory = folder.path() / "目录";
+    const fs::path directory = folder / "目录";
     fs::create_directory(directory);
     form.texts["编辑框保存文件"] = gb(directory.string());
 

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,11 +25,7 @@ using fuzzing::checkRandomSentence;
 using fuzzing::checkRegexObject;
 using fuzzing::checkSettingsFile;
 using fuzzing::checkTextPrimitives;
-
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::readBytes;
 
 // The stored inputs of one target: its seeds and the inputs that once found a fault.
 std::vector<fs::path> storedInputs(const std::string& target) {
