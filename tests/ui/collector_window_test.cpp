@@ -19,14 +19,6 @@
 namespace lilan::testing {
 namespace {
 
-struct ControlCase {
-    const char* name;
-    const char* kind;
-    int x, y, width, height;
-    const char* text;
-    int checked; // -1: not a check box or radio button
-};
-
 const ControlCase kCollectorControls[] = {
     {"单选框按栏目", "QRadioButton", 8, 8, 80, 24, "按栏目", 1},
     {"标签5", "QLabel", 92, 19, 496, 3, "", -1},
@@ -98,19 +90,7 @@ TEST_F(CollectorWindowTest, EveryControlHasItsNameKindPlaceAndDefault) {
     EXPECT_EQ(w->windowTitle(), qs("新闻地址采集器"));
     EXPECT_EQ(w->size(), QSize(491, 374));
     EXPECT_EQ(w->pos(), QPoint(50, 50));
-    for (const ControlCase& c : kCollectorControls) {
-        SCOPED_TRACE(c.name);
-        QWidget* control = findControl(w, QString::fromUtf8(c.name));
-        ASSERT_NE(control, nullptr);
-        EXPECT_TRUE(control->inherits(c.kind)) << control->metaObject()->className();
-        EXPECT_EQ(control->geometry(), QRect(c.x, c.y, c.width, c.height));
-        if (c.text) {
-            EXPECT_EQ(shownText(control).toStdString(), c.text);
-        }
-        if (c.checked >= 0) {
-            EXPECT_EQ(qobject_cast<QAbstractButton*>(control)->isChecked(), c.checked == 1);
-        }
-    }
+    expectControlsAsListed(w, kCollectorControls);
     EXPECT_EQ(get<QLineEdit>(w, "编辑框保存文件")->text().toStdString(),
               (folder.path() / "新闻地址.txt").string());
 

@@ -25,14 +25,6 @@
 namespace lilan::testing {
 namespace {
 
-struct ControlCase {
-    const char* name;
-    const char* kind; // the Qt class the control is, or derives from
-    int x, y, width, height;
-    const char* text; // nullptr: not checked (pictures, containers)
-    int checked;      // -1: not a check box or radio button
-};
-
 const ControlCase kMainControls[] = {
     {"图片框1", "QWidget", 0, 0, 994, 88, nullptr, -1},
     {"图片框保存", "lilan::PictureButton", 8, 0, 64, 64, nullptr, -1},
@@ -127,19 +119,7 @@ TEST_F(MainWindowTest, EveryControlHasItsNameKindPlaceAndDefault) {
     EXPECT_EQ(window.windowTitle(), qs("栎岚文摘机 v1.431"));
     EXPECT_EQ(window.size(), QSize(750, 562));
     EXPECT_EQ(window.pos(), QPoint(50, 50));
-    for (const ControlCase& c : kMainControls) {
-        SCOPED_TRACE(c.name);
-        QWidget* w = find(c.name);
-        ASSERT_NE(w, nullptr);
-        EXPECT_TRUE(w->inherits(c.kind)) << w->metaObject()->className();
-        EXPECT_EQ(w->geometry(), QRect(c.x, c.y, c.width, c.height));
-        if (c.text) {
-            EXPECT_EQ(shownText(w).toStdString(), c.text);
-        }
-        if (c.checked >= 0) {
-            EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->isChecked(), c.checked == 1);
-        }
-    }
+    expectControlsAsListed(&window, kMainControls);
     // Every picture button shows a picture of its own size.
     for (auto* picture : window.findChildren<PictureButton*>())
         EXPECT_EQ(picture->picture().size(), picture->size()) << picture->objectName().toStdString();

@@ -105,6 +105,32 @@ template <typename T> T* control(QWidget* window, const char* name) {
     return qobject_cast<T*>(findControl(window, QString::fromUtf8(name)));
 }
 
+// One control of a window as the window tests expect it.
+struct ControlCase {
+    const char* name;
+    const char* kind; // the Qt class the control is, or derives from
+    int x, y, width, height;
+    const char* text; // nullptr: not checked (pictures, containers)
+    int checked;      // -1: not a check box or radio button
+};
+
+// Every listed control of `window` is there, of its kind, in its place, showing its text.
+template <size_t N> void expectControlsAsListed(QWidget* window, const ControlCase (&controls)[N]) {
+    for (const ControlCase& c : controls) {
+        SCOPED_TRACE(c.name);
+        QWidget* w = findControl(window, QString::fromUtf8(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->inherits(c.kind)) << w->metaObject()->className();
+        EXPECT_EQ(w->geometry(), QRect(c.x, c.y, c.width, c.height));
+        if (c.text) {
+            EXPECT_EQ(shownText(w).toStdString(), c.text);
+        }
+        if (c.checked >= 0) {
+            EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->isChecked(), c.checked == 1);
+        }
+    }
+}
+
 // Runs `answer` on the next modal dialog once it is showing (from inside its event loop).
 inline void answerNextDialog(std::function<void(QDialog*)> answer) {
     auto* timer = new QTimer;
