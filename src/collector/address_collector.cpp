@@ -6,12 +6,11 @@
 #include "compose/article.h"
 #include "text/encoding.h"
 #include "text/platform.h"
+#include "text/run_button.h"
 #include "web/hosts.h"
 
 namespace lilan {
 namespace {
-
-constexpr const char* kStartButton = "按钮开始采集";
 
 constexpr std::array<CollectorColumn, 8> kColumns{{
     {"单选框时政", "时政新闻", "/newsgn/zhxw/shizhengxinwen*.htm", 'B'},
@@ -25,9 +24,6 @@ constexpr std::array<CollectorColumn, 8> kColumns{{
 }};
 
 struct Texts {
-    Text idle = local("开始采集");
-    Text running = local("停止采集");
-    Text stopping = local("停止中..");
     Text pageCaption1 = local("正在采集第 ");
     Text pageCaption2 = local(" 页..");
     Text windowCaption = local("新闻地址采集器");
@@ -128,7 +124,7 @@ void startCollection(Form& form, CollectorServices& services) {
         platform().showMessage(texts().writeFailed + s.outputPath, infoTitle(), MessageKind::Information);
         return;
     }
-    form.setText(kStartButton, texts().running);
+    showRunState(form, RunState::Running);
     services.stopRequested = false;
 
     bool written = s.byIncrement ? collectByIncrement(s, file, services.stopRequested)
@@ -136,7 +132,7 @@ void startCollection(Form& form, CollectorServices& services) {
 
     form.setCaption(texts().windowCaption);
     written = file.close() && written;
-    form.setText(kStartButton, texts().idle);
+    showRunState(form, RunState::Idle);
     // A list that could not be written whole must not be reported as a finished one.
     const Text message = written ? texts().done : texts().writeFailed + s.outputPath;
     platform().showMessage(message, infoTitle(), MessageKind::Information);
@@ -149,14 +145,7 @@ std::span<const CollectorColumn> collectorColumns() {
 }
 
 void collectorButtonClicked(Form& form, CollectorServices& services) {
-    if (form.text(kStartButton) == texts().idle) {
-        startCollection(form, services);
-        return;
-    }
-    // A click while collecting arrives while the collection handles events; it only asks
-    // the collection to end at its next check.
-    form.setText(kStartButton, texts().stopping);
-    services.stopRequested = true;
+    if (startClickBeginsRun(form, services.stopRequested)) startCollection(form, services);
 }
 
 } // namespace lilan

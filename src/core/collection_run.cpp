@@ -9,17 +9,13 @@
 #include "text/encoding.h"
 #include "text/platform.h"
 #include "text/regex.h"
+#include "text/run_button.h"
 #include "web/hosts.h"
 
 namespace lilan {
 namespace {
 
-constexpr const char* kStartButton = "按钮开始采集";
-
 struct Texts {
-    Text idle = local("开始采集");
-    Text running = local("停止采集");
-    Text stopping = local("停止中..");
     Text initialising = local("正在初始化 >> ");
     Text pageRead1 = local("正在采集评论(第 ");
     Text pageRead2 = local(" 页) >> ");
@@ -159,12 +155,12 @@ void startRun(Form& form, CollectionServices& services) {
     RegexObject digits;
     state.previewOnly = form.isChecked("选择框预览");
     state.stopRequested = false;
-    form.setText(kStartButton, texts().running);
+    showRunState(form, RunState::Running);
 
     RunSettings settings = readRunSettings(form, state.previewOnly);
     if (settings.templates.empty()) {
         platform().showMessage(texts().noTemplate, infoTitle(), MessageKind::Information);
-        form.setText(kStartButton, texts().idle);
+        showRunState(form, RunState::Idle);
         return;
     }
     AddressList addresses(settings.addressListPath);
@@ -175,7 +171,7 @@ void startRun(Form& form, CollectionServices& services) {
     for (Text line; addresses.next(line);) {
         if (!run.collectAddress(line, digits)) break;
     }
-    form.setText(kStartButton, texts().idle);
+    showRunState(form, RunState::Idle);
 
     if (state.previewOnly) {
         form.setStatus(texts().previewDone);
@@ -193,12 +189,7 @@ void startRun(Form& form, CollectionServices& services) {
 } // namespace
 
 void startButtonClicked(Form& form, CollectionServices& services) {
-    if (form.text(kStartButton) == texts().idle) {
-        startRun(form, services);
-        return;
-    }
-    form.setText(kStartButton, texts().stopping);
-    services.state.stopRequested = true;
+    if (startClickBeginsRun(form, services.state.stopRequested)) startRun(form, services);
 }
 
 void waitWithEvents(long long milliseconds) {

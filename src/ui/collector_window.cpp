@@ -10,6 +10,7 @@
 #include "config/saved_settings.h"
 #include "text/encoding.h"
 #include "text/platform.h"
+#include "text/run_button.h"
 #include "ui/shell.h"
 #include "ui/widgets.h"
 #include "web/hosts.h"
@@ -53,11 +54,6 @@ constexpr ControlSpec kControls[] = {
     {"按钮开始采集", nullptr, K::Button, 344, 300, 128, 31, "开始采集"},
 };
 
-const Text& idleCaption() {
-    static const Text caption = local("开始采集");
-    return caption;
-}
-
 } // namespace
 
 AddressCollectorWindow::AddressCollectorWindow(WindowServices services, QWidget* owner)
@@ -99,7 +95,7 @@ void AddressCollectorWindow::buildWindow() {
 
 void AddressCollectorWindow::startClicked() {
     // A click while collecting arrives here nested and takes the stop branch.
-    if (form_.text("按钮开始采集") != idleCaption()) {
+    if (runIsGoing(form_)) {
         collectorButtonClicked(form_, services_.collector);
         return;
     }
@@ -127,7 +123,7 @@ void AddressCollectorWindow::closeEvent(QCloseEvent* event) {
     if (collecting_) {
         // Closing must not cut a collection off: ask it to stop and close when it has ended,
         // so the file it writes is complete and closed.
-        if (form_.text("按钮开始采集") != idleCaption()) collectorButtonClicked(form_, services_.collector);
+        if (runIsGoing(form_)) collectorButtonClicked(form_, services_.collector);
         closeWhenIdle_ = true;
         event->ignore();
         return;

@@ -14,6 +14,7 @@
 #include "config/saved_settings.h"
 #include "text/encoding.h"
 #include "text/platform.h"
+#include "text/run_button.h"
 #include "ui/collector_window.h"
 #include "ui/pictures.h"
 #include "ui/shell.h"
@@ -115,11 +116,6 @@ constexpr BannerButton kBannerButtons[] = {
     {"图片框软件", BannerPicture::More},      {"图片框官网", BannerPicture::Logo},
     {"图片框地址", BannerPicture::Collector},
 };
-
-const Text& idleCaption() {
-    static const Text caption = local("开始采集");
-    return caption;
-}
 
 // The file chosen last in the address-list dialog, for as long as the program runs.
 QString& lastAddressFile() {
@@ -244,7 +240,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::startClicked() {
     // A click during a run arrives here nested, from the run's event handling, and takes
     // the stop branch of the handler.
-    if (form_.text("按钮开始采集") != idleCaption()) {
+    if (runIsGoing(form_)) {
         startButtonClicked(form_, services_.collection);
         return;
     }
@@ -316,7 +312,7 @@ bool MainWindow::readyToClose() {
     bool ready = true;
     if (running_) {
         // The run ends at its next stop test and writes the articles it has begun.
-        if (form_.text("按钮开始采集") != idleCaption()) startButtonClicked(form_, services_.collection);
+        if (runIsGoing(form_)) startButtonClicked(form_, services_.collection);
         ready = false;
     }
     if (collector_ && collector_->isVisible() && !collector_->close()) ready = false;
