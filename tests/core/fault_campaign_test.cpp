@@ -27,11 +27,6 @@ std::vector<FixtureComment> comments(const std::string& prefix, int count, int f
     return out;
 }
 
-std::string newsPage(const std::string& title, const std::string& threadId) {
-    return gb("<html><head><title>" + title +
-              "_新闻_腾讯网</title></head><body><script>cmt_id = " + threadId + ";</script></body></html>");
-}
-
 // One comment-service record, escaped as the service writes it.
 std::string rawRecord(const std::string& id, const std::string& content) {
     return "{\"id\":\"" + id + "\",\"content\":\"" + content +
@@ -45,8 +40,8 @@ TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
     const fs::path folder = temp.path();
 
     // Good addresses.
-    site.setPage("/a/good1.htm", newsPage("好新闻一", "100"), "text/html", 200, "news.qq.com");
-    site.setPage("/a/good2.htm", newsPage("好新闻二", "200"), "text/html", 200, "news.qq.com");
+    site.setPage("/a/good1.htm", newsPageBytes("好新闻一", "cmt_id = 100;"), "text/html", 200, "news.qq.com");
+    site.setPage("/a/good2.htm", newsPageBytes("好新闻二", "cmt_id = 200;"), "text/html", 200, "news.qq.com");
     site.setThread("100", comments("甲", 25, 1000));
     site.setThread("200", comments("乙", 3, 2000));
     site.setThread("300", comments("丙", 4, 3000));
@@ -54,11 +49,13 @@ TEST(FaultCampaign, GoodAddressesYieldExactlyTheirArticles) {
                  "coral.qq.com");
     // A thread whose first page is fine and whose second breaks the string literal (a raw
     // line feed): its first page still makes an article.
-    site.setPage("/a/brokenpages.htm", newsPage("断页", "400"), "text/html", 200, "news.qq.com");
+    site.setPage("/a/brokenpages.htm", newsPageBytes("断页", "cmt_id = 400;"), "text/html", 200,
+                 "news.qq.com");
     site.setRawThreadPages("400", {"{\"data\":[" + rawRecord("41", "first page comment") + "]}",
                                    "{\"data\":[\n" + rawRecord("42", "lost") + "]}"});
     // A page whose thread answers with a body ending in a lone backslash.
-    site.setPage("/a/backslash.htm", newsPage("反斜杠", "500"), "text/html", 200, "news.qq.com");
+    site.setPage("/a/backslash.htm", newsPageBytes("反斜杠", "cmt_id = 500;"), "text/html", 200,
+                 "news.qq.com");
     site.setRawThreadPages("500", {"{\"data\":[" + rawRecord("51", "never seen") + "]}\\"});
     // The invalid UTF-8 page names thread 1234: give it no comments.
     site.setRawThreadPages("1234", {"{\"data\":[]}"});

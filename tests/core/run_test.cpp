@@ -28,19 +28,14 @@ std::vector<FixtureComment> makeComments(const std::string& prefix, int count, i
     return out;
 }
 
-std::string gbkNewsPage(const std::string& title, const std::string& idLine) {
-    return gb("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"
-              "<title>" +
-              title + "_新闻_腾讯网</title></head><body><script>" + idLine + "</script></body></html>");
-}
-
 class CollectionRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = temp.path();
         out = folder / "out";
 
-        site.setPage("/a/1.htm", gbkNewsPage("第一条新闻", "cmt_id = 100;"), "text/html", 200, "news.qq.com");
+        site.setPage("/a/1.htm", newsPageBytes("第一条新闻", "cmt_id = 100;"), "text/html", 200,
+                     "news.qq.com");
         site.setPage("/a/2.htm", gb("<html><title>没有评论编号</title></html>"), "text/html", 200,
                      "news.qq.com");
         site.setThread("100", makeComments("甲", 25, 5000));

@@ -17,6 +17,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "text/encoding.h"
+
 #ifndef LILAN_FIXTURE_SERVER
 #error "LILAN_FIXTURE_SERVER must name tools/fixture-site/server.py"
 #endif
@@ -534,6 +536,13 @@ ScopedProxy::~ScopedProxy() {
         else
             unsetenv(name.c_str());
     }
+}
+
+std::string newsPageBytes(const std::string& titleUtf8, const std::string& idLine) {
+    return fromUtf8("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"
+                    "<title>" +
+                    titleUtf8 + "_新闻_腾讯网</title></head><body><script>" + idLine +
+                    "</script></body></html>");
 }
 
 } // namespace lilan::testing

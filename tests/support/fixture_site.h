@@ -85,4 +85,8 @@ private:
 std::string base64Encode(const std::string& bytes);
 std::optional<std::string> base64Decode(const std::string& text);
 
+// A news page as the site serves it, in GBK: the title (UTF-8 here) with the site's suffix,
+// and in a script the line that names the comment thread, such as "cmt_id = 100;".
+std::string newsPageBytes(const std::string& titleUtf8, const std::string& idLine);
+
 } // namespace lilan::testing

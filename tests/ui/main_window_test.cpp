@@ -335,13 +335,6 @@ TEST_F(MainWindowTest, HelpLinkShowsTheIntroductionModally) {
 
 // ---- collection runs through the window ------------------------------------------------
 
-std::string gbkNewsPage(const std::string& title, const std::string& threadId) {
-    return gb("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"
-              "<title>" +
-              title + "_新闻_腾讯网</title></head><body><script>cmt_id = " + threadId +
-              ";</script></body></html>");
-}
-
 std::vector<FixtureComment> comments(int count) {
     std::vector<FixtureComment> out;
     for (int i = 1; i <= count; ++i)
@@ -353,7 +346,7 @@ std::vector<FixtureComment> comments(int count) {
 class MainWindowRunTest : public MainWindowTest {
 protected:
     void prepareRun(int commentCount) {
-        site.setPage("/a/20130829/123456.htm", gbkNewsPage("测试新闻", "100"), "text/html", 200,
+        site.setPage("/a/20130829/123456.htm", newsPageBytes("测试新闻", "cmt_id = 100;"), "text/html", 200,
                      "news.qq.com");
         site.setThread("100", comments(commentCount));
         writeBytes(folder.file("list.txt"), "http://news.qq.com/a/20130829/123456.htm\r\n");
