@@ -38,22 +38,10 @@ if [ -z "$NGINX" ]; then
     [ -n "$NGINX" ] || { echo "nginx could not be installed" >&2; exit 1; }
 fi
 
-if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-    cmake -S . -B "$BUILD_DIR" -G Ninja -DLILAN_BUILD_UI=OFF -DLILAN_BUILD_BENCH=ON >/dev/null
-fi
-cmake --build "$BUILD_DIR" -j2 --target lilan_e2e_run >/dev/null
-RUNNER="$BUILD_DIR/bench/lilan_e2e_run"
+source tools/bench-common.sh
+build_runner lilan_e2e_run
 
-work=$(mktemp -d /tmp/lilan-e2e.XXXXXX)
-nginx_pid=""
-cleanup() {
-    if [ -n "$nginx_pid" ]; then
-        kill "$nginx_pid" 2>/dev/null || true
-        wait "$nginx_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_workdir e2e
 
 echo "Generating $PAGES news pages and their comment pages..."
 python3 tools/bench-site/generate.py --out "$work/site" --pages "$PAGES"
@@ -107,7 +95,7 @@ http {
 }
 EOF
 "$NGINX" -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
-nginx_pid=$!
+SERVER_PID=$!
 for _ in $(seq 50); do
     if curl -s -o /dev/null "http://127.0.0.1:$port/"; then break; fi
     sleep 0.1

@@ -18,26 +18,14 @@ ADDRESSES=${ADDRESSES:-2000}
 EVERY=${EVERY:-100}
 ALLOWED_KB=${ALLOWED_KB:-4096}
 
-if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-    cmake -S . -B "$BUILD_DIR" -G Ninja -DLILAN_BUILD_UI=OFF -DLILAN_BUILD_BENCH=ON >/dev/null
-fi
-cmake --build "$BUILD_DIR" -j2 --target lilan_soak_run >/dev/null
-RUNNER="$BUILD_DIR/bench/lilan_soak_run"
+source tools/bench-common.sh
+build_runner lilan_soak_run
 
-work=$(mktemp -d /tmp/lilan-soak.XXXXXX)
-site_pid=""
-cleanup() {
-    if [ -n "$site_pid" ]; then
-        kill "$site_pid" 2>/dev/null || true
-        wait "$site_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_workdir soak
 
 # The site keeps the last requests it answered for tests to read; a soak run needs none.
 python3 tools/fixture-site/server.py --port 0 --max-recorded 100 >"$work/site.out" 2>"$work/site.err" &
-site_pid=$!
+SERVER_PID=$!
 port=""
 for _ in $(seq 100); do
     port=$(sed -n 's/^PORT \([0-9]*\)$/\1/p' "$work/site.out")
